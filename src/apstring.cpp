@@ -1,0 +1,145 @@
+#include "apstring.h"
+
+#include <cassert>
+#include <cctype>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+// Lengths are ints and the NUL needs a place of its own, so the longest text
+// is INT_MAX - 1 characters. Anything longer ends the run rather than wrap.
+int checkedLength(long long len) {
+  if (len > INT_MAX - 1) {
+    std::cerr << "apstring: a text of " << len << " characters is too long"
+              << std::endl;
+    std::exit(1);
+  }
+  return static_cast<int>(len);
+}
+
+int measure(const char *s) {
+  assert(s != 0);
+  return checkedLength(static_cast<long long>(std::strlen(s)));
+}
+
+} // namespace
+
+apstring::apstring() : myLength(0), myCapacity(1), myCstring(new char[1]) {
+  myCstring[0] = '\0';
+}
+
+apstring::apstring(const char *s)
+    : myLength(measure(s)), myCapacity(myLength + 1),
+      myCstring(new char[myCapacity]) {
+  std::memcpy(myCstring, s, myCapacity);
+}
+
+apstring::apstring(const apstring &str)
+    : myLength(str.myLength), myCapacity(myLength + 1),
+      myCstring(new char[myCapacity]) {
+  std::memcpy(myCstring, str.myCstring, myCapacity);
+}
+
+apstring::~apstring() { delete[] myCstring; }
+
+// The old text is not needed once the buffer is too small, so it is released
+// before the larger one is taken: at no time are both held.
+void apstring::reserveForAssign(int len) {
+  if (myCapacity < len + 1) {
+    delete[] myCstring;
+    myCstring = nullptr;
+    myCapacity = len + 1;
+    myCstring = new char[myCapacity];
+  }
+  myLength = len;
+}
+
+const apstring &apstring::operator=(const apstring &rhs) {
+  // Without this test a self-assignment into a too small buffer would free the
+  // very text it is about to copy.
+  if (this == &rhs)
+    return *this;
+  reserveForAssign(rhs.myLength);
+  std::memcpy(myCstring, rhs.myCstring, myLength + 1);
+  return *this;
+}
+
+const apstring &apstring::operator=(const char *s) {
+  const int len = measure(s);
+  reserveForAssign(len);
+  std::memcpy(myCstring, s, myLength + 1);
+  return *this;
+}
+
+const apstring &apstring::operator=(char ch) {
+  reserveForAssign(1);
+  myCstring[0] = ch;
+  myCstring[1] = '\0';
+  return *this;
+}
+
+const apstring &apstring::operator+=(const apstring &str) {
+  if (static_cast<long long>(myLength) + str.myLength < myCapacity) {
+    // Self-append reads [0, n) and writes [n, 2n): the ranges never overlap.
+    std::memcpy(myCstring + myLength, str.myCstring, str.myLength);
+    myLength += str.myLength;
+    myCstring[myLength] = '\0';
+    return *this;
+  }
+  return appendGrowing(str.myCstring, str.myLength);
+}
+
+// A single character meeting a full buffer more than doubles the capacity
+// (n becomes 2n + 2), so building a text one character at a time stays
+// linear; a longer piece sizes the buffer exactly. The new text is copied
+// before the old buffer goes, which keeps a string appended to itself whole.
+const apstring &apstring::appendGrowing(const char *text, int count) {
+  const int newLength = checkedLength(static_cast<long long>(myLength) + count);
+  long long newCapacity = static_cast<long long>(newLength) + 1;
+  if (count == 1)
+    newCapacity *= 2;
+  if (newCapacity > INT_MAX)
+    newCapacity = INT_MAX;
+
+  char *newBuffer = new char[newCapacity];
+  std::memcpy(newBuffer, myCstring, myLength);
+  std::memcpy(newBuffer + myLength, text, count);
+  newBuffer[newLength] = '\0';
+  delete[] myCstring;
+  myCstring = newBuffer;
+  myCapacity = static_cast<int>(newCapacity);
+  myLength = newLength;
+  return *this;
+}
+
+void apstring::indexFailure(int k) const {
+  std::cerr << "index out of range: " << k << " string: " << myCstring
+            << std::endl;
+  std::exit(1);
+}
+
+std::ostream &operator<<(std::ostream &os, const apstring &str) {
+  return os << str.c_str();
+}
+
+namespace {
+bool isSpace(char ch) { return std::isspace(static_cast<unsigned char>(ch)); }
+} // namespace
+
+// Reads one whitespace-delimited word. The delimiter goes back into the
+// stream so that the caller sees it; a word cut off by the end of input is
+// kept whole and leaves the stream failed.
+std::istream &operator>>(std::istream &is, apstring &str) {
+  char ch = '\0';
+  str = "";
+  if (!(is >> ch))
+    return is;
+  do {
+    str += ch;
+  } while (is.get(ch) && !isSpace(ch));
+  if (is && isSpace(ch))
+    is.putback(ch);
+  return is;
+}

@@ -1,0 +1,54 @@
+#ifndef APSTRING_H
+#define APSTRING_H
+
+#include <iostream>
+
+// An owning, growable, NUL-terminated string with an explicit length.
+// Every copy and assignment copies the characters.
+class apstring {
+public:
+  apstring();
+  apstring(const char *s); // NOLINT(google-explicit-constructor): literals convert
+  apstring(const apstring &str);
+  ~apstring();
+
+  const apstring &operator=(const apstring &rhs);
+  const apstring &operator=(const char *s);
+  const apstring &operator=(char ch);
+
+  int length() const { return myLength; }
+  int capacity() const { return myCapacity; }
+  const char *c_str() const { return myCstring; }
+
+  char &operator[](int k) {
+    if (k < 0 || k >= myLength)
+      indexFailure(k);
+    return myCstring[k];
+  }
+
+  const apstring &operator+=(const apstring &str);
+  const apstring &operator+=(char ch) {
+    // The common case, a buffer with room, must stay cheap: the table text
+    // is built one character at a time.
+    if (myLength + 1 < myCapacity) {
+      myCstring[myLength] = ch;
+      myCstring[++myLength] = '\0';
+      return *this;
+    }
+    return appendGrowing(&ch, 1);
+  }
+
+private:
+  [[noreturn]] void indexFailure(int k) const;
+  const apstring &appendGrowing(const char *text, int count);
+  void reserveForAssign(int len);
+
+  int myLength;   // characters of the text; myCstring[myLength] is the NUL
+  int myCapacity; // size of myCstring, NUL included; >= myLength + 1, never shrinks
+  char *myCstring;
+};
+
+std::ostream &operator<<(std::ostream &os, const apstring &str);
+std::istream &operator>>(std::istream &is, apstring &str);
+
+#endif

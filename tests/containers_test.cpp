@@ -1,0 +1,74 @@
+#include "apstack.h"
+#include "apvector.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+apvector<int> *Numbered(int n) {
+  auto *v = new apvector<int>(n);
+  for (int k = 0; k < n; k++)
+    (*v)[k] = 10 * k;
+  return v;
+}
+
+TEST(ApvectorTest, ResizeKeepsTheCommonPrefix) {
+  const struct {
+    int from, to;
+  } cases[] = {{3, 5}, {3, 2}, {3, 3}, {3, 0}, {0, 4}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
+    apvector<int> *v = Numbered(c.from);
+    v->resize(c.to);
+    ASSERT_EQ(v->length(), c.to);
+    for (int k = 0; k < c.from && k < c.to; k++)
+      EXPECT_EQ((*v)[k], 10 * k);
+    delete v;
+  }
+}
+
+TEST(ApvectorTest, DefaultVectorGrowsByResize) {
+  apvector<char> v;
+  EXPECT_EQ(v.length(), 0);
+  v.resize(1);
+  v[0] = 'x';
+  EXPECT_EQ(v[0], 'x');
+}
+
+TEST(ApstackTest, ElevenElementsComeBackReversedAcrossTheGrowth) {
+  apstack<int> s;
+  EXPECT_TRUE(s.isEmpty());
+  for (int round = 0; round < 2; round++) {
+    const int count = round == 0 ? 11 : 31; // 31 crosses the room of 20 too
+    for (int k = 0; k < count; k++) {
+      s.push(k);
+      ASSERT_EQ(s.length(), k + 1);
+    }
+    for (int k = count - 1; k >= 0; k--) {
+      int item = -1;
+      s.pop(item);
+      ASSERT_EQ(item, k);
+    }
+    EXPECT_TRUE(s.isEmpty());
+    EXPECT_EQ(s.length(), 0);
+  }
+}
+
+TEST(ApstackTest, PushPopInterleaved) {
+  apstack<char> s;
+  char item = 0;
+  s.push('a');
+  s.push('b');
+  EXPECT_EQ(s.length(), 2);
+  s.pop(item);
+  EXPECT_EQ(item, 'b');
+  EXPECT_EQ(s.length(), 1);
+  s.push('c');
+  s.pop(item);
+  EXPECT_EQ(item, 'c');
+  s.pop(item);
+  EXPECT_EQ(item, 'a');
+  EXPECT_TRUE(s.isEmpty());
+}
+
+} // namespace

@@ -1,0 +1,252 @@
+// Runs the real program with a given standard input and checks what it
+// writes, byte for byte, and how it ends.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+struct Outcome {
+  std::string out, err;
+  int status; // exit status, or -1 when a signal ended the run
+};
+
+std::string Slurp(FILE *f) {
+  std::string text;
+  std::rewind(f);
+  char buf[4096];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;)
+    text.append(buf, n);
+  std::fclose(f);
+  return text;
+}
+
+Outcome RunProgram(const std::string &input) {
+  FILE *in = std::tmpfile(), *out = std::tmpfile(), *err = std::tmpfile();
+  std::fwrite(input.data(), 1, input.size(), in);
+  std::fflush(in);
+  std::rewind(in);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    dup2(fileno(in), 0);
+    dup2(fileno(out), 1);
+    dup2(fileno(err), 2);
+    execl(QUORVANE_BINARY, "quorvane", static_cast<char *>(nullptr));
+    _exit(127);
+  }
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  std::fclose(in);
+  const int status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+  return {Slurp(out), Slurp(err), status};
+}
+
+const std::string kHead = "Quorvane\n"
+                          "by Orlwick\n"
+                          "Advice Given by Tessaline\n"
+                          "! - NOT\n"
+                          "* - AND\n"
+                          "@ - XOR\n"
+                          "+ - OR\n"
+                          "Example: !(A+B@C)\n"
+                          "No Spaces\n"
+                          "Enter Equation:\n"
+                          "Truth Table:\n";
+
+const std::string kWarning = "WARNING: answer may contain errors";
+
+// The table text over the given letters, rows counted up from all false with
+// the last letter fastest, the results given one digit per row.
+std::string Table(const std::string &letters, const std::string &results) {
+  std::string text = "(";
+  for (char letter : letters)
+    text += std::string(1, letter) + ",";
+  text += "\b)\n";
+  const size_t n = letters.size();
+  for (size_t row = 0; row < results.size(); row++) {
+    text += "(";
+    for (size_t j = 0; j < n; j++)
+      text += std::string(1, '0' + ((row >> (n - 1 - j)) & 1)) + ",";
+    text += std::string("\b)-") + results[row] + "\n";
+  }
+  return text;
+}
+
+// What follows the heading: the echo line and the table.
+std::string AfterHead(const Outcome &run) {
+  if (run.out.compare(0, kHead.size(), kHead) != 0)
+    return "<no heading>";
+  return run.out.substr(kHead.size());
+}
+
+TEST(ProgramTest, ExactTranscripts) {
+  const struct {
+    const char *input;
+    std::string output; // after the heading
+    size_t tableLength;
+  } cases[] = {
+      {"A\n", "A\n(A,\b)\n(0,\b)-0\n(1,\b)-1\n", 22},
+      {"A*B\n",
+       "(A*B)\n(A,B,\b)\n(0,0,\b)-0\n(0,1,\b)-0\n(1,0,\b)-0\n(1,1,\b)-1\n", 48},
+      {"C+A*B\n",
+       "(C+(A*B))\n(A,B,C,\b)\n(0,0,0,\b)-0\n(0,0,1,\b)-1\n(0,1,0,\b)-0\n"
+       "(0,1,1,\b)-1\n(1,0,0,\b)-0\n(1,0,1,\b)-1\n(1,1,0,\b)-1\n(1,1,1,\b)-1\n",
+       106},
+      {"AB\n",
+       "AB\n(A,B,\b)\n(0,0,\b)-0\n(0,1,\b)-1\n(1,0,\b)-0\n(1,1,\b)-1\n" + kWarning,
+       82},
+      {"1\n", "1\n(\b)\n(\b)-1\n", 10},
+      {"A+B*C\n", "(A+(B*C))\n" + Table("ABC", "00011111"), 106},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.input);
+    const Outcome run = RunProgram(c.input);
+    EXPECT_EQ(AfterHead(run), c.output);
+    EXPECT_EQ(c.output.size() - c.output.find('\n') - 1, c.tableLength);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.status, 0);
+  }
+}
+
+TEST(ProgramTest, GroupedForms) {
+  const struct {
+    const char *input, *echo;
+  } cases[] = {
+      {"A", "A"},
+      {"(A)", "(A)"},
+      {"!A", "(!A)"},
+      {"A+B*C", "(A+(B*C))"},
+      {"!A*B", "((!A)*B)"},
+      {"A*!B", "(A*(!B))"},
+      {"!(A+B@C)", "(!(A+(B@C)))"},
+      {"A*B*C", "((A*B)*C)"},
+      {"A*B@C+D", "(((A*B)@C)+D)"},
+      {"A@B+C*D", "((A@B)+(C*D))"},
+      {"(A+B)*C", "((A+B)*C)"},
+      {"(A+B)", "(A+B)"},
+      {"(A+B*C)", "(A+(B*C))"},
+      {"a+b", "(a+b)"},
+      {"1+0", "(1+0)"},
+      {"AB+C", "A(B+C)"},
+      {"A+BC", "(A+B)C"},
+      {"A+)", "(A+))"},
+      {"!!A", "(!(!))A"},
+      {"(!!A)", "(!!)A)"},
+      {"A++B", "(A(++))B"},
+      {"((A+B)*C)", "(((A+B)*C)"},
+      {"(A*(B*C))", "(A*(B*C)))"},
+      {"(A+!D)@C", "(A+((!D)@C))"},
+      {"A(!!", "A(!!)"},
+      {"((A*B)", "((A*B)"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.input);
+    const std::string after = AfterHead(RunProgram(std::string(c.input) + "\n"));
+    EXPECT_EQ(after.substr(0, after.find('\n')), c.echo);
+  }
+}
+
+TEST(ProgramTest, ResultsByRow) {
+  const struct {
+    const char *input, *letters, *results;
+    bool warning;
+  } cases[] = {
+      {"A+B", "AB", "0111", false},
+      {"B+A", "AB", "0111", false},
+      {"!A+B", "AB", "1101", false},
+      {"b*A+a", "Aab", "00110111", false},
+      {"A*B+C", "ABC", "01010111", false},
+      {"!(A+B@C)", "ABC", "10010000", false},
+      {"!A*B", "AB", "0100", false},
+      {"A*!B", "AB", "0010", false},
+      {"((A*B)", "AB", "0001", false},
+      {"((A+B)*C)", "ABC", "00010101", false},
+      {"(A+B)*(B+A)", "AB", "0111", false},
+      {"A*A+A", "A", "01", false},
+      {"A+BC", "ABC", "01010101", true},
+      {"AB+C", "ABC", "01110111", true},
+      {"A*0", "A", "00", false},
+      {"A@0", "A", "01", false},
+      {"A+1", "A", "11", false},
+      {"A@1", "A", "10", false},
+      {"A(!!", "A", "10", false},
+      {"A+B~", "AB", "0111", false}, // a character of no class is skipped
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.input);
+    const std::string after = AfterHead(RunProgram(std::string(c.input) + "\n"));
+    const std::string table = after.substr(after.find('\n') + 1);
+    EXPECT_EQ(table, Table(c.letters, c.results) + (c.warning ? kWarning : ""));
+  }
+}
+
+TEST(ProgramTest, InputWords) {
+  const struct {
+    std::string input, output;
+  } cases[] = {
+      {"A + B\n", "A\n" + Table("A", "01")},
+      {"\n\n   \tA*B\n", "(A*B)\n" + Table("AB", "0001")},
+      {"A*B", "(A*B)\n" + Table("AB", "0001")}, // no line feed at the end
+      {"A*B\r\n", "(A*B)\n" + Table("AB", "0001")},
+      {"a*b", "(a*b)\n" + Table("ab", "0001")},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.input);
+    const Outcome run = RunProgram(c.input);
+    EXPECT_EQ(AfterHead(run), c.output);
+    EXPECT_EQ(run.status, 0);
+  }
+}
+
+TEST(ProgramTest, FatalStops) {
+  const struct {
+    const char *input, *output, *err;
+  } cases[] = {
+      {"A+\n", "", "index out of range: 2 string: A+\n"},
+      {"!A!\n", "", "index out of range: 5 string: (!A)!\n"},
+      {"+A\n", "", "index out of range: -1 string: +A)\n"},
+      {"!(A\n", "", "index out of range: 3 string: !(A\n"},
+      {"A)+B\n", "", "index out of range: -1 string: A)+B)\n"},
+      {"(A)\n", "(A)\n", "error, popping an empty stack\n"},
+      {"()\n", "()\n", "error, popping an empty stack\n"},
+      {"((A*B))\n", "((A*B))\n", "error, popping an empty stack\n"},
+      {"!(A)\n", "(!(A))\n", "error, popping an empty stack\n"},
+      {"(A+)\n", "(A+))\n", "error, popping an empty stack\n"},
+      {"(A*(B*C))\n", "(A*(B*C)))\n", "error, popping an empty stack\n"},
+      {"#\n", "#\n", "error, popping an empty stack\n"},
+      {"", "\n", "error, popping an empty stack\n"},
+      {"  \n\n", "\n", "error, popping an empty stack\n"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.input);
+    const Outcome run = RunProgram(c.input);
+    EXPECT_EQ(AfterHead(run), c.output);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.status, 1);
+  }
+}
+
+TEST(ProgramTest, TooManyVariablesIsRefused) {
+  const struct {
+    const char *input, *err;
+  } cases[] = {
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZ",
+       "too many variables: the equation has 26, at most 25 fit; its table "
+       "would hold 67108864 rows, 3892314168 bytes\n"},
+      {"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz",
+       "too many variables: the equation has 52, at most 25 fit; its table "
+       "would hold 4503599627370496 rows, 495395959010754668 bytes\n"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.input);
+    const Outcome run = RunProgram(c.input);
+    EXPECT_EQ(AfterHead(run), std::string(c.input) + "\n");
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.status, 1);
+  }
+}
+
+} // namespace
