@@ -50,12 +50,31 @@ private:
   bool Calculate();
   void AddToVctr(int i);
   void CheckTableSize();
+  void CopyDigits(apstring &row);
+  static unsigned long long CalcWord(char op, unsigned long long var1,
+                                     unsigned long long var2);
+  unsigned long long CalculateBlock(int first);
+  unsigned long long Evaluate();
+  void Compile();
   static bool IsVariable(char ch);
   static bool IsOp(char ch);
 
   apstring myFunc;                // the grouped equation, fixed after construction
   apvector<Variable> myVariables; // distinct letters, ascending once constructed
   bool myError;                   // set once evaluation finds surplus values
+
+  // The grouped equation compiled for evaluation, once, on first use.
+  struct Step {
+    char op;     // kPushVariable, kPushConstant, or the operator to apply
+    int operand; // the variable's index, or the constant's truth value
+  };
+  static constexpr char kPushVariable = 'v', kPushConstant = 'c';
+  static constexpr int kBlock = 64; // rows evaluated at once, one per bit
+  bool myCompiled = false;
+  apvector<Step> myProgram;               // steps 0..mySteps-1 are in use
+  int mySteps = 0;
+  apvector<unsigned long long> myValues;  // evaluation stack, as deep as needed
+  apvector<unsigned long long> myColumns; // one word per variable
 };
 
 inline Function::Function(apstring f) : myError(false) {
@@ -190,28 +209,36 @@ inline void Function::CheckTableSize() {
   std::exit(1);
 }
 
+// Rows are evaluated 64 at a time, and each row's text is kept in `row`
+// between rows: the counter step changes only its last few digits, and the
+// whole line is appended at once.
 inline apstring Function::MakeTruthTable() {
   CheckTableSize();
-  apstring out = "(";
   const int n = myVariables.length();
+  apstring out = "(";
+  apstring row = "(";
   for (int i = 0; i < n; i++) {
     out += myVariables[i].character;
     out += ',';
     myVariables[i].value = false;
+    row += "0,";
   }
   out += "\b)\n";
+  row += "\b)-0\n";
+
+  // The first row's evaluation compiles the equation, so a malformed one ends
+  // the run or is flagged here, before any row; the blocks reuse its steps.
+  Calculate();
+  const int resultAt = 2 * n + 4;
   const int rows = 1 << n;
-  for (int row = 0; row < rows; row++) {
-    out += '(';
-    for (int j = 0; j < n; j++) {
-      out += static_cast<char>('0' + myVariables[j].value);
-      out += ',';
-    }
-    out += "\b)";
-    out += '-';
-    out += static_cast<char>('0' + Calculate());
-    out += '\n';
+  unsigned long long results = 0;
+  for (int r = 0; r < rows; r++) {
+    if (r % kBlock == 0)
+      results = CalculateBlock(r);
+    row[resultAt] = static_cast<char>('0' + ((results >> (r % kBlock)) & 1));
+    out.append(row.c_str(), row.length());
     AddToVctr(n - 1);
+    CopyDigits(row);
   }
   if (myError)
     out += "WARNING: answer may contain errors";
@@ -228,52 +255,122 @@ inline void Function::AddToVctr(int i) {
     AddToVctr(i - 1);
 }
 
-// Evaluation
-
-inline bool Function::CalcSingle(char op, bool var1, bool var2) {
-  switch (op) {
-  case '+':
-    return var1 || var2;
-  case '*':
-    return var1 && var2;
-  case '@':
-    return var1 != var2;
-  default:
-    return true;
+// A counter step changes a run of digits at the end, so the copy stops at
+// the first digit from the right that already agrees.
+inline void Function::CopyDigits(apstring &row) {
+  for (int j = myVariables.length() - 1; j >= 0; j--) {
+    const char digit = static_cast<char>('0' + myVariables[j].value);
+    if (row[1 + 2 * j] == digit)
+      return;
+    row[1 + 2 * j] = digit;
   }
 }
 
-// Each ')' applies the latest operator not yet applied; '(' means nothing
-// here, since grouping put one ')' after the right operand of every operator.
+// Evaluation
+
+// The truth function of one infix operator on 64 pairs of values at once;
+// any character but the three infix operators yields true.
+inline unsigned long long Function::CalcWord(char op, unsigned long long var1,
+                                             unsigned long long var2) {
+  switch (op) {
+  case '+':
+    return var1 | var2;
+  case '*':
+    return var1 & var2;
+  case '@':
+    return var1 ^ var2;
+  default:
+    return ~0ULL;
+  }
+}
+
+inline bool Function::CalcSingle(char op, bool var1, bool var2) {
+  return CalcWord(op, var1 ? ~0ULL : 0, var2 ? ~0ULL : 0) & 1;
+}
+
+// The equation's value under the current assignment.
 inline bool Function::Calculate() {
+  if (!myCompiled)
+    Compile();
+  for (int j = 0; j < myVariables.length(); j++)
+    myColumns[j] = myVariables[j].value ? ~0ULL : 0;
+  return Evaluate() & 1;
+}
+
+// Bit k of the result is the equation's value in row first + k, first being
+// a multiple of 64 and the equation compiled: the last six variables follow fixed bit patterns within
+// such a block, and every other variable is constant in it.
+inline unsigned long long Function::CalculateBlock(int first) {
+  static const unsigned long long kPattern[] = {
+      0xAAAAAAAAAAAAAAAAULL, 0xCCCCCCCCCCCCCCCCULL, 0xF0F0F0F0F0F0F0F0ULL,
+      0xFF00FF00FF00FF00ULL, 0xFFFF0000FFFF0000ULL, 0xFFFFFFFF00000000ULL};
+  const int n = myVariables.length();
+  for (int j = 0; j < n; j++) {
+    const int bit = n - 1 - j;
+    myColumns[j] = bit < 6 ? kPattern[bit] : ((first >> bit) & 1) ? ~0ULL : 0;
+  }
+  return Evaluate();
+}
+
+// Runs the compiled steps on the words in myColumns.
+inline unsigned long long Function::Evaluate() {
+  int top = -1;
+  for (int s = 0; s < mySteps; s++) {
+    const Step &step = myProgram[s];
+    if (step.op == kPushVariable) {
+      myValues[++top] = myColumns[step.operand];
+    } else if (step.op == kPushConstant) {
+      myValues[++top] = step.operand ? ~0ULL : 0;
+    } else if (step.op == '!') {
+      myValues[top] = ~myValues[top];
+    } else {
+      const unsigned long long right = myValues[top--];
+      myValues[top] = CalcWord(step.op, myValues[top], right);
+    }
+  }
+  return myValues[top];
+}
+
+// Reads the grouped equation once, the way every evaluation would: each ')'
+// applies the latest operator not yet applied, '(' means nothing, and grouping
+// put one ')' after the right operand of every operator. The stacks only
+// count here, but they fail exactly where an evaluation would, so a malformed
+// equation ends the run (empty pop) or sets myError (values left over) before
+// any row is written. What remains is a list of steps to replay per block.
+inline void Function::Compile() {
   apstack<bool> values;
   apstack<char> ops;
+  myProgram.resize(myFunc.length());
+  int depth = 0;
   for (int i = 0; i < myFunc.length(); i++) {
     const char ch = myFunc[i];
     if (IsVariable(ch)) {
-      values.push(myVariables[LocInVariables(ch)].value);
+      values.push(false);
+      myProgram[mySteps++] = Step{kPushVariable, LocInVariables(ch)};
     } else if (IsOp(ch)) {
       ops.push(ch);
     } else if (ch == ')') {
       char op;
+      bool operand;
       ops.pop(op);
-      bool temp1, temp2;
-      values.pop(temp1);
-      if (op == '!') {
-        values.push(!temp1);
-      } else {
-        values.pop(temp2);
-        values.push(CalcSingle(op, temp2, temp1));
-      }
+      values.pop(operand);
+      if (op != '!')
+        values.pop(operand);
+      values.push(false);
+      myProgram[mySteps++] = Step{op, 0};
     } else if (ch >= '0' && ch <= '9') {
-      values.push(ch != '0');
+      values.push(false);
+      myProgram[mySteps++] = Step{kPushConstant, ch != '0'};
     }
+    depth = values.length() > depth ? values.length() : depth;
   }
-  bool temp;
-  values.pop(temp);
+  bool result;
+  values.pop(result);
   if (values.length() > 0)
     myError = true;
-  return temp;
+  myValues.resize(depth);
+  myColumns.resize(myVariables.length());
+  myCompiled = true;
 }
 
 #endif

@@ -1,6 +1,7 @@
 #ifndef APSTRING_H
 #define APSTRING_H
 
+#include <cstring>
 #include <iostream>
 
 // An owning, growable, NUL-terminated string with an explicit length.
@@ -36,6 +37,20 @@ public:
       return *this;
     }
     return appendGrowing(&ch, 1);
+  }
+
+  // Leaves the same text and capacity as appending the characters one at a
+  // time, but copies the piece at once whenever it fits. The text must not
+  // lie in this string's own buffer, which a growth would release.
+  void append(const char *text, int count) {
+    if (static_cast<long long>(myLength) + count < myCapacity) {
+      std::memcpy(myCstring + myLength, text, count);
+      myLength += count;
+      myCstring[myLength] = '\0';
+      return;
+    }
+    for (int i = 0; i < count; i++)
+      *this += text[i];
   }
 
 private:
