@@ -79,6 +79,15 @@ TEST(DeathTest, PoppingAnEmptyStack) {
               Exactly("error, popping an empty stack"));
 }
 
+TEST(DeathTest, LengthPastTheLargestIntEndsTheRun) {
+  apstring s = "x";
+  for (int i = 0; i < 30; i++)
+    s += s;
+  ASSERT_EQ(s.length(), 1 << 30);
+  EXPECT_EXIT(s += s, ::testing::ExitedWithCode(1),
+              Exactly("apstring: a text of 2147483648 characters is too long"));
+}
+
 TEST(DeathTest, NullCharacterStringFailsTheAssertion) {
   const char *null = nullptr;
   EXPECT_DEATH(apstring{null}, "s != 0");

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <sstream>
 #include <string>
+#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,6 +27,16 @@ std::string Slurp(FILE *f) {
   return text;
 }
 
+// QUORVANE_RUNNER, when set, is a command the program runs under, such as
+// "valgrind -q --error-exitcode=99": its words go before the program's path.
+std::vector<std::string> Runner() {
+  std::istringstream words(std::getenv("QUORVANE_RUNNER") ? std::getenv("QUORVANE_RUNNER") : "");
+  std::vector<std::string> runner;
+  for (std::string w; words >> w;)
+    runner.push_back(w);
+  return runner;
+}
+
 Outcome RunProgram(const std::string &input) {
   FILE *in = std::tmpfile(), *out = std::tmpfile(), *err = std::tmpfile();
   std::fwrite(input.data(), 1, input.size(), in);
@@ -34,7 +47,13 @@ Outcome RunProgram(const std::string &input) {
     dup2(fileno(in), 0);
     dup2(fileno(out), 1);
     dup2(fileno(err), 2);
-    execl(QUORVANE_BINARY, "quorvane", static_cast<char *>(nullptr));
+    std::vector<std::string> words = Runner();
+    words.push_back(QUORVANE_BINARY);
+    std::vector<char *> argv;
+    for (std::string &w : words)
+      argv.push_back(w.data());
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
     _exit(127);
   }
   int wstatus = 0;
@@ -226,6 +245,33 @@ TEST(ProgramTest, FatalStops) {
     EXPECT_EQ(AfterHead(run), c.output);
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.status, 1);
+  }
+}
+
+TEST(ProgramTest, HostileInput) {
+  const std::string nested =
+      std::string(10000, '(') + "A" + std::string(10000, ')');
+  const std::string emptyPop = "error, popping an empty stack\n";
+  const struct {
+    std::string input, output, err;
+    int status;
+  } cases[] = {
+      // The NUL stays in the equation; only the echo stops at it.
+      {std::string("A\0B+C\n", 7),
+       "A\n" + Table("ABC", "01110111") + kWarning, "", 0},
+      {"A\xe9\xff\n", "A\xe9\xff\n" + Table("A", "01"), "", 0},
+      {"A\xe9+\xff" "B\n", "A(\xe9+\xff)B\n", emptyPop, 1},
+      {"\r\n\r\nA*B\r\n", "(A*B)\n" + Table("AB", "0001"), "", 0},
+      {std::string(1000000, 'A'),
+       std::string(1000000, 'A') + "\n" + Table("A", "01") + kWarning, "", 0},
+      {nested + "\n", nested + "\n", emptyPop, 1},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.input.substr(0, 20));
+    const Outcome run = RunProgram(c.input);
+    EXPECT_TRUE(AfterHead(run) == c.output);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.status, c.status);
   }
 }
 
