@@ -40,9 +40,7 @@ std::string Equation(int n) {
   return eq;
 }
 
-long long TableBytes(int n) {
-  return 2LL * n + 4 + (1LL << n) * (2LL * n + 6);
-}
+long long TableBytes(int n) { return 2LL * n + 4 + (1LL << n) * (2LL * n + 6); }
 
 // Runs argv with the given text on standard input and standard output on
 // /dev/null, and reads its wall time and peak resident size.
@@ -125,8 +123,8 @@ int main(int argc, char **argv) {
     }
   }
 
-  std::printf("%3s %12s %10s %10s %7s %10s %9s\n", "n", "table bytes",
-              "program s", "baseline s", "ratio", "peak MiB", "RSS/size");
+  std::printf("%3s %12s %10s %10s %7s %10s %9s\n", "n", "table bytes", "program s", "baseline s",
+              "ratio", "peak MiB", "RSS/size");
   for (int n : sizes) {
     const long long bytes = TableBytes(n);
     std::vector<Sample> prog, base;
@@ -137,8 +135,8 @@ int main(int argc, char **argv) {
     const double p = Median(prog, [](const Sample &s) { return s.seconds; });
     const double b = Median(base, [](const Sample &s) { return s.seconds; });
     const double rss = Median(prog, [](const Sample &s) { return double(s.peakKiB); });
-    std::printf("%3d %12lld %10.3f %10.3f %7.2f %10.1f %9.2f\n", n, bytes, p, b,
-                p / b, rss / 1024, rss * 1024 / bytes);
+    std::printf("%3d %12lld %10.3f %10.3f %7.2f %10.1f %9.2f\n", n, bytes, p, b, p / b, rss / 1024,
+                rss * 1024 / bytes);
     std::fflush(stdout);
   }
   return 0;

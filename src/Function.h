@@ -37,22 +37,24 @@ public:
   Function &operator=(const Function &) = delete;
 
   apstring MakeTruthTable();
-  bool CalcSingle(char op, bool var1, bool var2);
+  static bool CalcSingle(char op, bool var1, bool var2);
 
 private:
-  void Parenthesize(apstring &str);
-  void AddParenthesis(apstring &str, char op, int deg);
-  void AddChar(apstring &str, char ch, int loc);
+  static void Parenthesize(apstring &str);
+  static void AddParenthesis(apstring &str, char op, int deg);
+  static void CloseRightOperand(apstring &str, int i);
+  static void OpenLeftOperand(apstring &str, int i, int deg);
+  static int MatchingParenthesis(apstring &str, int from, int step);
+  static void AddChar(apstring &str, char ch, int loc);
   void CalcDegree(apstring f);
   int LocInVariables(char ch);
   void SortVariables();
-  void swap(char &c1, char &c2);
+  static void swap(char &c1, char &c2);
   bool Calculate();
   void AddToVctr(int i);
   void CheckTableSize();
   void CopyDigits(apstring &row);
-  static unsigned long long CalcWord(char op, unsigned long long var1,
-                                     unsigned long long var2);
+  static unsigned long long CalcWord(char op, unsigned long long var1, unsigned long long var2);
   unsigned long long CalculateBlock(int first);
   unsigned long long Evaluate();
   void Compile();
@@ -71,7 +73,7 @@ private:
   static constexpr char kPushVariable = 'v', kPushConstant = 'c';
   static constexpr int kBlock = 64; // rows evaluated at once, one per bit
   bool myCompiled = false;
-  apvector<Step> myProgram;               // steps 0..mySteps-1 are in use
+  apvector<Step> myProgram; // steps 0..mySteps-1 are in use
   int mySteps = 0;
   apvector<unsigned long long> myValues;  // evaluation stack, as deep as needed
   apvector<unsigned long long> myColumns; // one word per variable
@@ -89,11 +91,7 @@ inline bool Function::IsVariable(char ch) {
   return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z');
 }
 
-inline bool Function::IsOp(char ch) {
-  return ch == '!' || ch == '+' || ch == '*' || ch == '@';
-}
-
-// Grouping
+inline bool Function::IsOp(char ch) { return ch == '!' || ch == '+' || ch == '*' || ch == '@'; }
 
 inline void Function::Parenthesize(apstring &str) {
   AddParenthesis(str, '!', 1);
@@ -119,45 +117,48 @@ inline void Function::AddParenthesis(apstring &str, char op, int deg) {
   for (int i = 0; i < str.length(); i++) {
     if (str[i] != op)
       continue;
-    if (str[i + 1] != '(') {
-      if (i + 2 >= str.length())
-        str += ')';
-      else if (str[i + 2] != ')')
-        AddChar(str, ')', i + 2);
-    } else {
-      int t = i + 1;
-      for (int p = 1; p != 0;) {
-        t++;
-        if (str[t] == '(')
-          p++;
-        else if (str[t] == ')')
-          p--;
-      }
-      AddChar(str, ')', t + 1);
-    }
-
-    if (deg == 1) {
-      if (i == 0 || str[i - 1] != '(')
-        AddChar(str, '(', i);
-    } else if (str[i - 1] != ')') {
-      if (i - 2 < 0 || str[i - 2] != '(')
-        AddChar(str, '(', i - 1);
-    } else {
-      int t = i - 1;
-      for (int p = 1; p != 0;) {
-        t--;
-        if (str[t] == ')')
-          p++;
-        else if (str[t] == '(')
-          p--;
-      }
-      AddChar(str, '(', t);
-    }
-    i++;
+    CloseRightOperand(str, i);
+    OpenLeftOperand(str, i, deg);
+    i++; // past the operator, which a "(" on its left has moved to i + 1
   }
 }
 
-// Variable table
+// A one-character operand that already has a ")" after it gets none; a group
+// always gets one, right after its own ")". Either lies after the operator.
+inline void Function::CloseRightOperand(apstring &str, int i) {
+  if (str[i + 1] == '(')
+    AddChar(str, ')', MatchingParenthesis(str, i + 1, 1) + 1);
+  else if (i + 2 >= str.length() || str[i + 2] != ')')
+    AddChar(str, ')', i + 2);
+}
+
+inline void Function::OpenLeftOperand(apstring &str, int i, int deg) {
+  if (deg == 1) {
+    if (i == 0 || str[i - 1] != '(')
+      AddChar(str, '(', i);
+  } else if (str[i - 1] == ')') {
+    AddChar(str, '(', MatchingParenthesis(str, i - 1, -1));
+  } else if (i - 2 < 0 || str[i - 2] != '(') {
+    AddChar(str, '(', i - 1);
+  }
+}
+
+// The partner of the parenthesis at `from`: forward from a "(" (step 1) or
+// backward from a ")" (step -1). One with no partner runs the search off the
+// text.
+inline int Function::MatchingParenthesis(apstring &str, int from, int step) {
+  const char deeper = step > 0 ? '(' : ')';
+  const char shallower = step > 0 ? ')' : '(';
+  int t = from;
+  for (int p = 1; p != 0;) {
+    t += step;
+    if (str[t] == deeper)
+      p++;
+    else if (str[t] == shallower)
+      p--;
+  }
+  return t;
+}
 
 inline void Function::CalcDegree(apstring f) {
   for (int i = 0; i < f.length(); i++) {
@@ -192,8 +193,6 @@ inline void Function::swap(char &c1, char &c2) {
   c2 = temp;
 }
 
-// Truth table
-
 // The table's length is an int: 2n + 4 + 2^n (2n + 6) characters stays
 // below INT_MAX up to 25 variables and passes it at 26, so a larger table is
 // refused before anything is built for it.
@@ -202,10 +201,9 @@ inline void Function::CheckTableSize() {
   if (n <= kMaxVariables)
     return;
   const long long rows = 1LL << n;
-  std::cerr << "too many variables: the equation has " << n << ", at most "
-            << kMaxVariables << " fit; its table would hold " << rows
-            << " rows, " << 2LL * n + 4 + rows * (2LL * n + 6) << " bytes"
-            << std::endl;
+  std::cerr << "too many variables: the equation has " << n << ", at most " << kMaxVariables
+            << " fit; its table would hold " << rows << " rows, "
+            << 2LL * n + 4 + rows * (2LL * n + 6) << " bytes" << std::endl;
   std::exit(1);
 }
 
@@ -266,8 +264,6 @@ inline void Function::CopyDigits(apstring &row) {
   }
 }
 
-// Evaluation
-
 // The truth function of one infix operator on 64 pairs of values at once;
 // any character but the three infix operators yields true.
 inline unsigned long long Function::CalcWord(char op, unsigned long long var1,
@@ -298,12 +294,12 @@ inline bool Function::Calculate() {
 }
 
 // Bit k of the result is the equation's value in row first + k, first being
-// a multiple of 64 and the equation compiled: the last six variables follow fixed bit patterns within
-// such a block, and every other variable is constant in it.
+// a multiple of 64 and the equation compiled: the last six variables follow fixed bit patterns
+// within such a block, and every other variable is constant in it.
 inline unsigned long long Function::CalculateBlock(int first) {
-  static const unsigned long long kPattern[] = {
-      0xAAAAAAAAAAAAAAAAULL, 0xCCCCCCCCCCCCCCCCULL, 0xF0F0F0F0F0F0F0F0ULL,
-      0xFF00FF00FF00FF00ULL, 0xFFFF0000FFFF0000ULL, 0xFFFFFFFF00000000ULL};
+  static const unsigned long long kPattern[] = {0xAAAAAAAAAAAAAAAAULL, 0xCCCCCCCCCCCCCCCCULL,
+                                                0xF0F0F0F0F0F0F0F0ULL, 0xFF00FF00FF00FF00ULL,
+                                                0xFFFF0000FFFF0000ULL, 0xFFFFFFFF00000000ULL};
   const int n = myVariables.length();
   for (int j = 0; j < n; j++) {
     const int bit = n - 1 - j;

@@ -34,8 +34,8 @@ public:
   bool isEmpty() const { return myTop == -1; }
 
 private:
-  int myTop;                // index of the top element; -1 when empty
-  apvector<T> myElements;   // elements 0..myTop, bottom to top; room never shrinks
+  int myTop;              // index of the top element; -1 when empty
+  apvector<T> myElements; // elements 0..myTop, bottom to top; room never shrinks
 };
 
 #endif

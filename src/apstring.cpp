@@ -12,8 +12,7 @@ namespace {
 // is INT_MAX - 1 characters. Anything longer ends the run rather than wrap.
 int checkedLength(long long len) {
   if (len > INT_MAX - 1) {
-    std::cerr << "apstring: a text of " << len << " characters is too long"
-              << std::endl;
+    std::cerr << "apstring: a text of " << len << " characters is too long" << std::endl;
     std::exit(1);
   }
   return static_cast<int>(len);
@@ -26,19 +25,15 @@ int measure(const char *s) {
 
 } // namespace
 
-apstring::apstring() : myLength(0), myCapacity(1), myCstring(new char[1]) {
-  myCstring[0] = '\0';
-}
+apstring::apstring() : myLength(0), myCapacity(1), myCstring(new char[1]) { myCstring[0] = '\0'; }
 
 apstring::apstring(const char *s)
-    : myLength(measure(s)), myCapacity(myLength + 1),
-      myCstring(new char[myCapacity]) {
+    : myLength(measure(s)), myCapacity(myLength + 1), myCstring(new char[myCapacity]) {
   std::memcpy(myCstring, s, myCapacity);
 }
 
 apstring::apstring(const apstring &str)
-    : myLength(str.myLength), myCapacity(myLength + 1),
-      myCstring(new char[myCapacity]) {
+    : myLength(str.myLength), myCapacity(myLength + 1), myCstring(new char[myCapacity]) {
   std::memcpy(myCstring, str.myCstring, myCapacity);
 }
 
@@ -115,14 +110,11 @@ const apstring &apstring::appendGrowing(const char *text, int count) {
 }
 
 void apstring::indexFailure(int k) const {
-  std::cerr << "index out of range: " << k << " string: " << myCstring
-            << std::endl;
+  std::cerr << "index out of range: " << k << " string: " << myCstring << std::endl;
   std::exit(1);
 }
 
-std::ostream &operator<<(std::ostream &os, const apstring &str) {
-  return os << str.c_str();
-}
+std::ostream &operator<<(std::ostream &os, const apstring &str) { return os << str.c_str(); }
 
 namespace {
 bool isSpace(char ch) { return std::isspace(static_cast<unsigned char>(ch)); }

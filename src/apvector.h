@@ -20,8 +20,7 @@ public:
 
   T &operator[](int k) {
     if (k < 0 || k >= mySize) {
-      std::cerr << "Illegal vector index: " << k
-                << " max index = " << mySize - 1 << std::endl;
+      std::cerr << "Illegal vector index: " << k << " max index = " << mySize - 1 << std::endl;
       std::exit(1);
     }
     return myList[k];

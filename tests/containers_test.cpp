@@ -13,9 +13,7 @@ apvector<int> *Numbered(int n) {
 }
 
 TEST(ApvectorTest, ResizeKeepsTheCommonPrefix) {
-  const struct {
-    int from, to;
-  } cases[] = {{3, 5}, {3, 2}, {3, 3}, {3, 0}, {0, 4}};
+  const struct { int from, to; } cases[] = {{3, 5}, {3, 2}, {3, 3}, {3, 0}, {0, 4}};
   for (const auto &c : cases) {
     SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
     apvector<int> *v = Numbered(c.from);

@@ -59,8 +59,7 @@ TEST(DeathTest, VectorIndexOutOfRange) {
 TEST(DeathTest, VectorShrunkByResize) {
   apvector<int> v(3);
   v.resize(2);
-  EXPECT_EXIT(v[2], ::testing::ExitedWithCode(1),
-              Exactly("Illegal vector index: 2 max index = 1"));
+  EXPECT_EXIT(v[2], ::testing::ExitedWithCode(1), Exactly("Illegal vector index: 2 max index = 1"));
   v.resize(0);
   EXPECT_EXIT(v[0], ::testing::ExitedWithCode(1),
               Exactly("Illegal vector index: 0 max index = -1"));

@@ -20,14 +20,12 @@ TEST(EngineTest, CalcSingle) {
     char op;
     const char *results; // for (0,0), (0,1), (1,0), (1,1)
   } cases[] = {
-      {'+', "0111"}, {'*', "0001"}, {'@', "0110"},
-      {'!', "1111"}, {'-', "1111"}, {'(', "1111"},
+      {'+', "0111"}, {'*', "0001"}, {'@', "0110"}, {'!', "1111"}, {'-', "1111"}, {'(', "1111"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.op);
     for (int row = 0; row < 4; row++)
-      EXPECT_EQ(f.CalcSingle(c.op, row & 2, row & 1), c.results[row] == '1')
-          << "row " << row;
+      EXPECT_EQ(f.CalcSingle(c.op, row & 2, row & 1), c.results[row] == '1') << "row " << row;
   }
 }
 

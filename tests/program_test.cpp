@@ -6,9 +6,9 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
-#include <vector>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -108,15 +108,12 @@ TEST(ProgramTest, ExactTranscripts) {
     size_t tableLength;
   } cases[] = {
       {"A\n", "A\n(A,\b)\n(0,\b)-0\n(1,\b)-1\n", 22},
-      {"A*B\n",
-       "(A*B)\n(A,B,\b)\n(0,0,\b)-0\n(0,1,\b)-0\n(1,0,\b)-0\n(1,1,\b)-1\n", 48},
+      {"A*B\n", "(A*B)\n(A,B,\b)\n(0,0,\b)-0\n(0,1,\b)-0\n(1,0,\b)-0\n(1,1,\b)-1\n", 48},
       {"C+A*B\n",
        "(C+(A*B))\n(A,B,C,\b)\n(0,0,0,\b)-0\n(0,0,1,\b)-1\n(0,1,0,\b)-0\n"
        "(0,1,1,\b)-1\n(1,0,0,\b)-0\n(1,0,1,\b)-1\n(1,1,0,\b)-1\n(1,1,1,\b)-1\n",
        106},
-      {"AB\n",
-       "AB\n(A,B,\b)\n(0,0,\b)-0\n(0,1,\b)-1\n(1,0,\b)-0\n(1,1,\b)-1\n" + kWarning,
-       82},
+      {"AB\n", "AB\n(A,B,\b)\n(0,0,\b)-0\n(0,1,\b)-1\n(1,0,\b)-0\n(1,1,\b)-1\n" + kWarning, 82},
       {"1\n", "1\n(\b)\n(\b)-1\n", 10},
       {"A+B*C\n", "(A+(B*C))\n" + Table("ABC", "00011111"), 106},
   };
@@ -249,21 +246,21 @@ TEST(ProgramTest, FatalStops) {
 }
 
 TEST(ProgramTest, HostileInput) {
-  const std::string nested =
-      std::string(10000, '(') + "A" + std::string(10000, ')');
+  const std::string nested = std::string(10000, '(') + "A" + std::string(10000, ')');
   const std::string emptyPop = "error, popping an empty stack\n";
   const struct {
     std::string input, output, err;
     int status;
   } cases[] = {
       // The NUL stays in the equation; only the echo stops at it.
-      {std::string("A\0B+C\n", 7),
-       "A\n" + Table("ABC", "01110111") + kWarning, "", 0},
+      {std::string("A\0B+C\n", 7), "A\n" + Table("ABC", "01110111") + kWarning, "", 0},
       {"A\xe9\xff\n", "A\xe9\xff\n" + Table("A", "01"), "", 0},
-      {"A\xe9+\xff" "B\n", "A(\xe9+\xff)B\n", emptyPop, 1},
+      {"A\xe9+\xff"
+       "B\n",
+       "A(\xe9+\xff)B\n", emptyPop, 1},
       {"\r\n\r\nA*B\r\n", "(A*B)\n" + Table("AB", "0001"), "", 0},
-      {std::string(1000000, 'A'),
-       std::string(1000000, 'A') + "\n" + Table("A", "01") + kWarning, "", 0},
+      {std::string(1000000, 'A'), std::string(1000000, 'A') + "\n" + Table("A", "01") + kWarning,
+       "", 0},
       {nested + "\n", nested + "\n", emptyPop, 1},
   };
   for (const auto &c : cases) {
