@@ -293,9 +293,10 @@ inline bool Function::Calculate() {
   return Evaluate() & 1;
 }
 
-// Bit k of the result is the equation's value in row first + k, first being
-// a multiple of 64 and the equation compiled: the last six variables follow fixed bit patterns
-// within such a block, and every other variable is constant in it.
+// Bit k of the result is the equation's value in row first + k, for a first
+// that is a multiple of 64 and an equation already compiled: within such a
+// block the last six variables follow fixed bit patterns and every other
+// variable stays constant.
 inline unsigned long long Function::CalculateBlock(int first) {
   static const unsigned long long kPattern[] = {0xAAAAAAAAAAAAAAAAULL, 0xCCCCCCCCCCCCCCCCULL,
                                                 0xF0F0F0F0F0F0F0F0ULL, 0xFF00FF00FF00FF00ULL,
