@@ -9,6 +9,11 @@ int main() {
   std::cin >> str;
   std::cout << "Truth Table:\n";
   Function f(str);
-  std::cout << f.MakeTruthTable();
+  std::cout << f.MakeTruthTable() << std::flush;
+  // A table lost on a full disk or a closed pipe must not pass for success.
+  if (!std::cout) {
+    std::cerr << "error writing the truth table to standard output" << std::endl;
+    return 1;
+  }
   return 0;
 }

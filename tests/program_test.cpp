@@ -37,8 +37,9 @@ std::vector<std::string> Runner() {
   return runner;
 }
 
-Outcome RunProgram(const std::string &input) {
-  FILE *in = std::tmpfile(), *out = std::tmpfile(), *err = std::tmpfile();
+Outcome RunProgram(const std::string &input, const char *outPath = nullptr) {
+  FILE *in = std::tmpfile(), *err = std::tmpfile();
+  FILE *out = outPath ? std::fopen(outPath, "w") : std::tmpfile();
   std::fwrite(input.data(), 1, input.size(), in);
   std::fflush(in);
   std::rewind(in);
@@ -60,7 +61,7 @@ Outcome RunProgram(const std::string &input) {
   waitpid(pid, &wstatus, 0);
   std::fclose(in);
   const int status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-  return {Slurp(out), Slurp(err), status};
+  return {outPath ? (std::fclose(out), "") : Slurp(out), Slurp(err), status};
 }
 
 const std::string kHead = "Quorvane\n"
@@ -270,6 +271,12 @@ TEST(ProgramTest, HostileInput) {
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.status, c.status);
   }
+}
+
+TEST(ProgramTest, FailedOutputIsNotSuccess) {
+  const Outcome run = RunProgram("A*B\n", "/dev/full");
+  EXPECT_EQ(run.err, "error writing the truth table to standard output\n");
+  EXPECT_EQ(run.status, 1);
 }
 
 TEST(ProgramTest, TooManyVariablesIsRefused) {
