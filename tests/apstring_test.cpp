@@ -60,10 +60,6 @@ TEST(ApstringTest, CapacityAfterAssignCopyAndAppend) {
   EXPECT_EQ(twoMore.capacity(), 6);
   full3 += 'c';
   EXPECT_EQ(full3.capacity(), 10);
-
-  apstring empty = Repeat('y', 3);
-  empty += "";
-  EXPECT_EQ(empty.capacity(), 4);
 }
 
 TEST(ApstringTest, SelfAssignmentAndSelfAppend) {

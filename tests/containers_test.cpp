@@ -5,23 +5,17 @@
 
 namespace {
 
-apvector<int> *Numbered(int n) {
-  auto *v = new apvector<int>(n);
-  for (int k = 0; k < n; k++)
-    (*v)[k] = 10 * k;
-  return v;
-}
-
 TEST(ApvectorTest, ResizeKeepsTheCommonPrefix) {
   const struct { int from, to; } cases[] = {{3, 5}, {3, 2}, {3, 3}, {3, 0}, {0, 4}};
   for (const auto &c : cases) {
     SCOPED_TRACE(testing::Message() << c.from << " -> " << c.to);
-    apvector<int> *v = Numbered(c.from);
-    v->resize(c.to);
-    ASSERT_EQ(v->length(), c.to);
+    apvector<int> v(c.from);
+    for (int k = 0; k < c.from; k++)
+      v[k] = 10 * k;
+    v.resize(c.to);
+    ASSERT_EQ(v.length(), c.to);
     for (int k = 0; k < c.from && k < c.to; k++)
-      EXPECT_EQ((*v)[k], 10 * k);
-    delete v;
+      EXPECT_EQ(v[k], 10 * k);
   }
 }
 
@@ -50,23 +44,6 @@ TEST(ApstackTest, ElevenElementsComeBackReversedAcrossTheGrowth) {
     EXPECT_TRUE(s.isEmpty());
     EXPECT_EQ(s.length(), 0);
   }
-}
-
-TEST(ApstackTest, PushPopInterleaved) {
-  apstack<char> s;
-  char item = 0;
-  s.push('a');
-  s.push('b');
-  EXPECT_EQ(s.length(), 2);
-  s.pop(item);
-  EXPECT_EQ(item, 'b');
-  EXPECT_EQ(s.length(), 1);
-  s.push('c');
-  s.pop(item);
-  EXPECT_EQ(item, 'c');
-  s.pop(item);
-  EXPECT_EQ(item, 'a');
-  EXPECT_TRUE(s.isEmpty());
 }
 
 } // namespace
