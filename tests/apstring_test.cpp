@@ -62,6 +62,19 @@ TEST(ApstringTest, CapacityAfterAssignCopyAndAppend) {
   EXPECT_EQ(full3.capacity(), 10);
 }
 
+TEST(ApstringTest, PieceAppendMatchesSingleCharacters) {
+  const char piece[] = "(0,1,0,\b)-1\n";
+  for (int start = 0; start < 30; start++) {
+    SCOPED_TRACE(start);
+    apstring whole = Repeat('x', start), single = Repeat('x', start);
+    whole.append(piece, 13);
+    for (int i = 0; i < 13; i++)
+      single += piece[i];
+    EXPECT_STREQ(whole.c_str(), single.c_str());
+    EXPECT_EQ(whole.capacity(), single.capacity());
+  }
+}
+
 TEST(ApstringTest, SelfAssignmentAndSelfAppend) {
   apstring s = "ab";
   const apstring &alias = s;
