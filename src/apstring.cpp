@@ -75,15 +75,11 @@ const apstring &apstring::operator=(char ch) {
   return *this;
 }
 
+// Appending a string to itself in place reads [0, n) and writes [n, 2n): the
+// ranges never overlap.
 const apstring &apstring::operator+=(const apstring &str) {
-  if (static_cast<long long>(myLength) + str.myLength < myCapacity) {
-    // Self-append reads [0, n) and writes [n, 2n): the ranges never overlap.
-    std::memcpy(myCstring + myLength, str.myCstring, str.myLength);
-    myLength += str.myLength;
-    myCstring[myLength] = '\0';
-    return *this;
-  }
-  return appendGrowing(str.myCstring, str.myLength);
+  return appendInPlace(str.myCstring, str.myLength) ? *this
+                                                    : appendGrowing(str.myCstring, str.myLength);
 }
 
 // A single character meeting a full buffer more than doubles the capacity

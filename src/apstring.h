@@ -31,29 +31,30 @@ public:
   const apstring &operator+=(char ch) {
     // The common case, a buffer with room, must stay cheap: the table text
     // is built one character at a time.
-    if (myLength + 1 < myCapacity) {
-      myCstring[myLength] = ch;
-      myCstring[++myLength] = '\0';
-      return *this;
-    }
-    return appendGrowing(&ch, 1);
+    return appendInPlace(&ch, 1) ? *this : appendGrowing(&ch, 1);
   }
 
   // Leaves the same text and capacity as appending the characters one at a
   // time, but copies the piece at once whenever it fits. The text must not
   // lie in this string's own buffer, which a growth would release.
   void append(const char *text, int count) {
-    if (static_cast<long long>(myLength) + count < myCapacity) {
-      std::memcpy(myCstring + myLength, text, count);
-      myLength += count;
-      myCstring[myLength] = '\0';
+    if (appendInPlace(text, count))
       return;
-    }
     for (int i = 0; i < count; i++)
       *this += text[i];
   }
 
 private:
+  // Appends without touching the buffer's size when the text and its NUL fit.
+  bool appendInPlace(const char *text, int count) {
+    if (static_cast<long long>(myLength) + count >= myCapacity)
+      return false;
+    std::memcpy(myCstring + myLength, text, count);
+    myLength += count;
+    myCstring[myLength] = '\0';
+    return true;
+  }
+
   [[noreturn]] void indexFailure(int k) const;
   const apstring &appendGrowing(const char *text, int count);
   void reserveForAssign(int len);
