@@ -1,6 +1,7 @@
 #ifndef FUNCTION_H
 #define FUNCTION_H
 
+#include "PrecedenceGrouper.h"
 #include "apstack.h"
 #include "apstring.h"
 #include "apvector.h"
@@ -93,7 +94,12 @@ inline bool Function::IsVariable(char ch) {
 
 inline bool Function::IsOp(char ch) { return ch == '!' || ch == '+' || ch == '*' || ch == '@'; }
 
+// A well-formed equation is grouped by precedence. Only a malformed one goes
+// through the four character passes, whose odd groupings, warning and stops
+// are what such an equation has always got.
 inline void Function::Parenthesize(apstring &str) {
+  if (PrecedenceGrouper::Group(str))
+    return;
   AddParenthesis(str, '!', 1);
   AddParenthesis(str, '*', 2);
   AddParenthesis(str, '@', 2);

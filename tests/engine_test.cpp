@@ -1,21 +1,35 @@
-// What a run of the program cannot show: the truth function of operators
-// that grouping never hands to it.
+// What a run of the program cannot show cheaply: the truth function of
+// operators that grouping never hands to it, and thousands of random
+// equations checked against their own meaning.
 #include "Function.h"
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <random>
+#include <set>
 #include <sstream>
+#include <string>
 
 namespace {
 
-TEST(EngineTest, CalcSingle) {
-  // Constructing a Function echoes its equation; keep that off the test log.
-  std::ostringstream sink;
-  std::streambuf *saved = std::cout.rdbuf(sink.rdbuf());
-  Function f("A");
+// Builds a Function, keeping the echo line it writes off the test log, and
+// returns that line's text (without its line end) and the table.
+std::string RunEquation(const std::string &equation, std::string &table) {
+  std::ostringstream echo;
+  std::streambuf *saved = std::cout.rdbuf(echo.rdbuf());
+  Function f(equation.c_str());
   std::cout.rdbuf(saved);
-  EXPECT_EQ(sink.str(), "A\n");
+  const apstring text = f.MakeTruthTable();
+  table.assign(text.c_str(), text.length());
+  const std::string line = echo.str();
+  return line.substr(0, line.size() - 1);
+}
 
+TEST(EngineTest, CalcSingle) {
+  std::string table;
+  EXPECT_EQ(RunEquation("A", table), "A");
+  Function f("A"); // its echo goes to the log once, harmlessly
   const struct {
     char op;
     const char *results; // for (0,0), (0,1), (1,0), (1,1)
@@ -27,6 +41,123 @@ TEST(EngineTest, CalcSingle) {
     for (int row = 0; row < 4; row++)
       EXPECT_EQ(f.CalcSingle(c.op, row & 2, row & 1), c.results[row] == '1') << "row " << row;
   }
+}
+
+// A random expression: a letter or digit at a leaf, else "!" over `left` or
+// an infix operator over `left` and `right`.
+struct Tree {
+  char op;
+  std::unique_ptr<Tree> left, right;
+};
+
+int Binding(const Tree &t) {
+  switch (t.op) {
+  case '+':
+    return 1;
+  case '@':
+    return 2;
+  case '*':
+    return 3;
+  case '!':
+    return 4;
+  default:
+    return 5;
+  }
+}
+
+std::unique_ptr<Tree> RandomTree(std::mt19937 &rng, int depth) {
+  static const std::string leaves = "ABCDEFGHabcz019", ops = "!!*@+";
+  auto t = std::make_unique<Tree>();
+  if (depth == 0 || rng() % 5 == 0) {
+    t->op = leaves[rng() % leaves.size()];
+    return t;
+  }
+  t->op = ops[rng() % ops.size()];
+  t->left = RandomTree(rng, depth - 1);
+  if (t->op != '!')
+    t->right = RandomTree(rng, depth - 1);
+  return t;
+}
+
+// Parentheses only where precedence or left grouping needs them, plus a
+// redundant pair now and then, single or doubled.
+std::string Written(const Tree &t, std::mt19937 &rng) {
+  const auto wrap = [](const std::string &s, bool needed) { return needed ? "(" + s + ")" : s; };
+  std::string s(1, t.op);
+  if (t.op == '!')
+    s += wrap(Written(*t.left, rng), Binding(*t.left) < 4);
+  else if (t.right)
+    s = wrap(Written(*t.left, rng), Binding(*t.left) < Binding(t)) + t.op +
+        wrap(Written(*t.right, rng), Binding(*t.right) <= Binding(t));
+  for (unsigned extra = rng() % 8; extra >= 6; extra--)
+    s = "(" + s + ")";
+  return s;
+}
+
+std::string Grouped(const Tree &t) {
+  if (t.op == '!')
+    return "(!" + Grouped(*t.left) + ")";
+  if (t.right)
+    return "(" + Grouped(*t.left) + t.op + Grouped(*t.right) + ")";
+  return std::string(1, t.op);
+}
+
+void Letters(const Tree &t, std::set<char> &letters) {
+  if (std::isalpha(static_cast<unsigned char>(t.op)))
+    letters.insert(t.op);
+  for (const Tree *child : {t.left.get(), t.right.get()})
+    if (child)
+      Letters(*child, letters);
+}
+
+bool Value(const Tree &t, const std::string &letters, long long row) {
+  switch (t.op) {
+  case '!':
+    return !Value(*t.left, letters, row);
+  case '*':
+    return Value(*t.left, letters, row) && Value(*t.right, letters, row);
+  case '@':
+    return Value(*t.left, letters, row) != Value(*t.right, letters, row);
+  case '+':
+    return Value(*t.left, letters, row) || Value(*t.right, letters, row);
+  default:
+    if (std::isdigit(static_cast<unsigned char>(t.op)))
+      return t.op != '0';
+    return (row >> (letters.size() - 1 - letters.find(t.op))) & 1;
+  }
+}
+
+// The table the tree itself defines, in the program's text format.
+std::string ExpectedTable(const Tree &t) {
+  std::set<char> set;
+  Letters(t, set);
+  const std::string letters(set.begin(), set.end()); // upper case sorts first
+  std::string text = "(";
+  for (char letter : letters)
+    text += std::string(1, letter) + ",";
+  text += "\b)\n";
+  for (long long row = 0; row < (1LL << letters.size()); row++) {
+    text += "(";
+    for (size_t j = 0; j < letters.size(); j++)
+      text += std::string(1, '0' + ((row >> (letters.size() - 1 - j)) & 1)) + ",";
+    text += std::string("\b)-") + (Value(t, letters, row) ? '1' : '0') + "\n";
+  }
+  return text;
+}
+
+TEST(EngineTest, RandomWellFormedEquationsGetTheirTrueTables) {
+  std::mt19937 rng(20261208);
+  int multiBlock = 0; // tables past 64 rows, where rows come in several blocks
+  for (int i = 0; i < 3000; i++) {
+    const std::unique_ptr<Tree> tree = RandomTree(rng, 1 + i % 7);
+    const std::string equation = Written(*tree, rng);
+    SCOPED_TRACE(equation);
+    std::string table;
+    ASSERT_EQ(RunEquation(equation, table), Grouped(*tree));
+    ASSERT_EQ(table, ExpectedTable(*tree));
+    multiBlock += table.size() > 64 * 20;
+  }
+  EXPECT_GT(multiBlock, 200);
 }
 
 } // namespace

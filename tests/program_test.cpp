@@ -95,6 +95,13 @@ std::string Table(const std::string &letters, const std::string &results) {
   return text;
 }
 
+std::string Repeat(const std::string &piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; i++)
+    text += piece;
+  return text;
+}
+
 // What follows the heading: the echo line and the table.
 std::string AfterHead(const Outcome &run) {
   if (run.out.compare(0, kHead.size(), kHead) != 0)
@@ -133,7 +140,6 @@ TEST(ProgramTest, GroupedForms) {
     const char *input, *echo;
   } cases[] = {
       {"A", "A"},
-      {"(A)", "(A)"},
       {"!A", "(!A)"},
       {"A+B*C", "(A+(B*C))"},
       {"!A*B", "((!A)*B)"},
@@ -150,12 +156,7 @@ TEST(ProgramTest, GroupedForms) {
       {"AB+C", "A(B+C)"},
       {"A+BC", "(A+B)C"},
       {"A+)", "(A+))"},
-      {"!!A", "(!(!))A"},
-      {"(!!A)", "(!!)A)"},
       {"A++B", "(A(++))B"},
-      {"((A+B)*C)", "(((A+B)*C)"},
-      {"(A*(B*C))", "(A*(B*C)))"},
-      {"(A+!D)@C", "(A+((!D)@C))"},
       {"A(!!", "A(!!)"},
       {"((A*B)", "((A*B)"},
   };
@@ -163,6 +164,34 @@ TEST(ProgramTest, GroupedForms) {
     SCOPED_TRACE(c.input);
     const std::string after = AfterHead(RunProgram(std::string(c.input) + "\n"));
     EXPECT_EQ(after.substr(0, after.find('\n')), c.echo);
+  }
+}
+
+// Well-formed equations that the character passes used to group wrongly or
+// stop on: each now gets its grouping by precedence and its true table.
+TEST(ProgramTest, WellFormedEquations) {
+  const struct {
+    const char *input, *echo, *letters, *results;
+  } cases[] = {
+      {"(A)", "A", "A", "01"},
+      {"((A*B))", "(A*B)", "AB", "0001"},
+      {"!(A)", "(!A)", "A", "10"},
+      {"!!A", "(!(!A))", "A", "01"},
+      {"(!!A)", "(!(!A))", "A", "01"},
+      {"(A*(B*C))", "(A*(B*C))", "ABC", "00000001"},
+      {"((A+B)*C)", "((A+B)*C)", "ABC", "00010101"},
+      {"(A+!D)@C", "((A+(!D))@C)", "ACD", "10011100"},
+      {"B@(!C+B)", "(B@((!C)+B))", "BC", "1000"},
+      {"(A*(B+C))+D", "((A*(B+C))+D)", "ABCD", "0101010101111111"},
+      {"A*(B*(C+D))", "(A*(B*(C+D)))", "ABCD", "0000000000000111"},
+      {"A*(B+C)+A*(B+!C)", "((A*(B+C))+(A*(B+(!C))))", "ABC", "00001111"},
+      {"!(A*(B+C))", "(!(A*(B+C)))", "ABC", "11111000"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.input);
+    const Outcome run = RunProgram(std::string(c.input) + "\n");
+    EXPECT_EQ(AfterHead(run), std::string(c.echo) + "\n" + Table(c.letters, c.results));
+    EXPECT_EQ(run.status, 0);
   }
 }
 
@@ -226,12 +255,8 @@ TEST(ProgramTest, FatalStops) {
       {"+A\n", "", "index out of range: -1 string: +A)\n"},
       {"!(A\n", "", "index out of range: 3 string: !(A\n"},
       {"A)+B\n", "", "index out of range: -1 string: A)+B)\n"},
-      {"(A)\n", "(A)\n", "error, popping an empty stack\n"},
       {"()\n", "()\n", "error, popping an empty stack\n"},
-      {"((A*B))\n", "((A*B))\n", "error, popping an empty stack\n"},
-      {"!(A)\n", "(!(A))\n", "error, popping an empty stack\n"},
       {"(A+)\n", "(A+))\n", "error, popping an empty stack\n"},
-      {"(A*(B*C))\n", "(A*(B*C)))\n", "error, popping an empty stack\n"},
       {"#\n", "#\n", "error, popping an empty stack\n"},
       {"", "\n", "error, popping an empty stack\n"},
       {"  \n\n", "\n", "error, popping an empty stack\n"},
@@ -246,7 +271,10 @@ TEST(ProgramTest, FatalStops) {
 }
 
 TEST(ProgramTest, HostileInput) {
-  const std::string nested = std::string(10000, '(') + "A" + std::string(10000, ')');
+  // Nesting as deep as the input likes costs no call stack.
+  const std::string nested = std::string(300000, '(') + "A" + std::string(300000, ')');
+  const std::string nots = std::string(300001, '!') + "A";
+  const std::string notsGrouped = Repeat("(!", 300001) + "A" + std::string(300001, ')');
   const std::string emptyPop = "error, popping an empty stack\n";
   const struct {
     std::string input, output, err;
@@ -261,7 +289,8 @@ TEST(ProgramTest, HostileInput) {
       {"\r\n\r\nA*B\r\n", "(A*B)\n" + Table("AB", "0001"), "", 0},
       {std::string(1000000, 'A'), std::string(1000000, 'A') + "\n" + Table("A", "01") + kWarning,
        "", 0},
-      {nested + "\n", nested + "\n", emptyPop, 1},
+      {nested + "\n", "A\n" + Table("A", "01"), "", 0},
+      {nots + "\n", notsGrouped + "\n" + Table("A", "10"), "", 0},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.input.substr(0, 20));
