@@ -1,7 +1,9 @@
 #ifndef FUNCTION_H
 #define FUNCTION_H
 
+#include "BlockEvaluator.h"
 #include "PrecedenceGrouper.h"
+#include "RowBlock.h"
 #include "apstack.h"
 #include "apstring.h"
 #include "apvector.h"
@@ -52,32 +54,15 @@ private:
   void SortVariables();
   static void swap(char &c1, char &c2);
   bool Calculate();
-  void AddToVctr(int i);
+  long long TableLength();
   void CheckTableSize();
-  void CopyDigits(apstring &row);
-  static unsigned long long CalcWord(char op, unsigned long long var1, unsigned long long var2);
-  unsigned long long CalculateBlock(int first);
-  unsigned long long Evaluate();
-  void Compile();
+  void ReserveTable(apstring &out);
   static bool IsVariable(char ch);
   static bool IsOp(char ch);
 
   apstring myFunc;                // the grouped equation, fixed after construction
   apvector<Variable> myVariables; // distinct letters, ascending once constructed
   bool myError;                   // set once evaluation finds surplus values
-
-  // The grouped equation compiled for evaluation, once, on first use.
-  struct Step {
-    char op;     // kPushVariable, kPushConstant, or the operator to apply
-    int operand; // the variable's index, or the constant's truth value
-  };
-  static constexpr char kPushVariable = 'v', kPushConstant = 'c';
-  static constexpr int kBlock = 64; // rows evaluated at once, one per bit
-  bool myCompiled = false;
-  apvector<Step> myProgram; // steps 0..mySteps-1 are in use
-  int mySteps = 0;
-  apvector<unsigned long long> myValues;  // evaluation stack, as deep as needed
-  apvector<unsigned long long> myColumns; // one word per variable
 };
 
 inline Function::Function(apstring f) : myError(false) {
@@ -199,181 +184,111 @@ inline void Function::swap(char &c1, char &c2) {
   c2 = temp;
 }
 
-// The table's length is an int: 2n + 4 + 2^n (2n + 6) characters stays
-// below INT_MAX up to 25 variables and passes it at 26, so a larger table is
-// refused before anything is built for it.
+// The table's length, known before its first row: a header, 2^n rows and
+// the warning when the equation is flagged.
+inline long long Function::TableLength() {
+  const long long n = myVariables.length();
+  return 2 * n + 4 + (1LL << n) * (2 * n + 6) + (myError ? 34 : 0);
+}
+
+// The table's length is an int: a table stays below INT_MAX up to 25
+// variables and passes it at 26, so a larger one is refused before anything
+// is built for it.
 inline void Function::CheckTableSize() {
   const int n = myVariables.length();
   if (n <= kMaxVariables)
     return;
-  const long long rows = 1LL << n;
   std::cerr << "too many variables: the equation has " << n << ", at most " << kMaxVariables
-            << " fit; its table would hold " << rows << " rows, "
-            << 2LL * n + 4 + rows * (2LL * n + 6) << " bytes" << std::endl;
+            << " fit; its table would hold " << (1LL << n) << " rows, " << TableLength() << " bytes"
+            << std::endl;
   std::exit(1);
 }
 
-// Rows are evaluated 64 at a time, and each row's text is kept in `row`
-// between rows: the counter step changes only its last few digits, and the
-// whole line is appended at once.
+// The whole table is taken in one allocation, so a table that cannot have
+// its memory is refused before its first row, not at some growth halfway.
+inline void Function::ReserveTable(apstring &out) {
+  const long long bytes = TableLength();
+  if (!out.reserve(static_cast<int>(bytes + 1))) {
+    std::cerr << "not enough memory for the truth table: " << bytes << " bytes" << std::endl;
+    std::exit(1);
+  }
+}
+
 inline apstring Function::MakeTruthTable() {
   CheckTableSize();
   const int n = myVariables.length();
   apstring out = "(";
-  apstring row = "(";
+  apstring letters;
   for (int i = 0; i < n; i++) {
     out += myVariables[i].character;
     out += ',';
     myVariables[i].value = false;
-    row += "0,";
+    letters += myVariables[i].character;
   }
   out += "\b)\n";
-  row += "\b)-0\n";
 
-  // The first row's evaluation compiles the equation, so a malformed one ends
-  // the run or is flagged here, before any row; the blocks reuse its steps.
+  // The first row's evaluation ends the run on an equation it cannot
+  // evaluate, or flags it, before any row is written. The rows themselves
+  // are evaluated and written 64 at a time.
   Calculate();
-  const int resultAt = 2 * n + 4;
-  const int rows = 1 << n;
-  unsigned long long results = 0;
-  for (int r = 0; r < rows; r++) {
-    if (r % kBlock == 0)
-      results = CalculateBlock(r);
-    row[resultAt] = static_cast<char>('0' + ((results >> (r % kBlock)) & 1));
-    out.append(row.c_str(), row.length());
-    AddToVctr(n - 1);
-    CopyDigits(row);
-  }
+  ReserveTable(out);
+  BlockEvaluator evaluator(myFunc, letters);
+  RowBlock block(n);
+  for (long long first = 0; first < (1LL << n); first += RowBlock::kRows)
+    block.AppendTo(out, first, evaluator.Rows(first));
+
   if (myError)
     out += "WARNING: answer may contain errors";
   return out;
 }
 
-// Steps the assignment like a binary counter whose last entry is the least
-// significant digit; a digit that rolls over to false carries left.
-inline void Function::AddToVctr(int i) {
-  if (i < 0)
-    return;
-  myVariables[i].value = !myVariables[i].value;
-  if (!myVariables[i].value)
-    AddToVctr(i - 1);
-}
-
-// A counter step changes a run of digits at the end, so the copy stops at
-// the first digit from the right that already agrees.
-inline void Function::CopyDigits(apstring &row) {
-  for (int j = myVariables.length() - 1; j >= 0; j--) {
-    const char digit = static_cast<char>('0' + myVariables[j].value);
-    if (row[1 + 2 * j] == digit)
-      return;
-    row[1 + 2 * j] = digit;
-  }
-}
-
-// The truth function of one infix operator on 64 pairs of values at once;
-// any character but the three infix operators yields true.
-inline unsigned long long Function::CalcWord(char op, unsigned long long var1,
-                                             unsigned long long var2) {
+inline bool Function::CalcSingle(char op, bool var1, bool var2) {
   switch (op) {
   case '+':
-    return var1 | var2;
+    return var1 || var2;
   case '*':
-    return var1 & var2;
+    return var1 && var2;
   case '@':
-    return var1 ^ var2;
+    return var1 != var2;
   default:
-    return ~0ULL;
+    return true;
   }
 }
 
-inline bool Function::CalcSingle(char op, bool var1, bool var2) {
-  return CalcWord(op, var1 ? ~0ULL : 0, var2 ? ~0ULL : 0) & 1;
-}
-
-// The equation's value under the current assignment.
+// Each ")" applies the latest operator not yet applied: the grouping put one
+// after the right operand of every operator, so no precedence is needed here.
+// A ")" with nothing to apply, or an operator short of operands, pops an
+// empty stack and ends the run; values left over flag the equation.
 inline bool Function::Calculate() {
-  if (!myCompiled)
-    Compile();
-  for (int j = 0; j < myVariables.length(); j++)
-    myColumns[j] = myVariables[j].value ? ~0ULL : 0;
-  return Evaluate() & 1;
-}
-
-// Bit k of the result is the equation's value in row first + k, for a first
-// that is a multiple of 64 and an equation already compiled: within such a
-// block the last six variables follow fixed bit patterns and every other
-// variable stays constant.
-inline unsigned long long Function::CalculateBlock(int first) {
-  static const unsigned long long kPattern[] = {0xAAAAAAAAAAAAAAAAULL, 0xCCCCCCCCCCCCCCCCULL,
-                                                0xF0F0F0F0F0F0F0F0ULL, 0xFF00FF00FF00FF00ULL,
-                                                0xFFFF0000FFFF0000ULL, 0xFFFFFFFF00000000ULL};
-  const int n = myVariables.length();
-  for (int j = 0; j < n; j++) {
-    const int bit = n - 1 - j;
-    myColumns[j] = bit < 6 ? kPattern[bit] : ((first >> bit) & 1) ? ~0ULL : 0;
-  }
-  return Evaluate();
-}
-
-// Runs the compiled steps on the words in myColumns.
-inline unsigned long long Function::Evaluate() {
-  int top = -1;
-  for (int s = 0; s < mySteps; s++) {
-    const Step &step = myProgram[s];
-    if (step.op == kPushVariable) {
-      myValues[++top] = myColumns[step.operand];
-    } else if (step.op == kPushConstant) {
-      myValues[++top] = step.operand ? ~0ULL : 0;
-    } else if (step.op == '!') {
-      myValues[top] = ~myValues[top];
-    } else {
-      const unsigned long long right = myValues[top--];
-      myValues[top] = CalcWord(step.op, myValues[top], right);
-    }
-  }
-  return myValues[top];
-}
-
-// Reads the grouped equation once, the way every evaluation would: each ')'
-// applies the latest operator not yet applied, '(' means nothing, and grouping
-// put one ')' after the right operand of every operator. The stacks only
-// count here, but they fail exactly where an evaluation would, so a malformed
-// equation ends the run (empty pop) or sets myError (values left over) before
-// any row is written. What remains is a list of steps to replay per block.
-inline void Function::Compile() {
   apstack<bool> values;
   apstack<char> ops;
-  myProgram.resize(myFunc.length());
-  int depth = 0;
   for (int i = 0; i < myFunc.length(); i++) {
     const char ch = myFunc[i];
     if (IsVariable(ch)) {
-      values.push(false);
-      myProgram[mySteps++] = Step{kPushVariable, LocInVariables(ch)};
+      values.push(myVariables[LocInVariables(ch)].value);
     } else if (IsOp(ch)) {
       ops.push(ch);
     } else if (ch == ')') {
       char op;
-      bool operand;
+      bool temp1;
+      bool temp2;
       ops.pop(op);
-      values.pop(operand);
-      if (op != '!')
-        values.pop(operand);
-      values.push(false);
-      myProgram[mySteps++] = Step{op, 0};
+      values.pop(temp1);
+      if (op == '!') {
+        values.push(!temp1);
+      } else {
+        values.pop(temp2);
+        values.push(CalcSingle(op, temp2, temp1));
+      }
     } else if (ch >= '0' && ch <= '9') {
-      values.push(false);
-      myProgram[mySteps++] = Step{kPushConstant, ch != '0'};
+      values.push(ch != '0');
     }
-    depth = values.length() > depth ? values.length() : depth;
   }
-  bool result;
-  values.pop(result);
+  bool temp;
+  values.pop(temp);
   if (values.length() > 0)
     myError = true;
-  myValues.resize(depth);
-  myColumns.resize(myVariables.length());
-  myCompiled = true;
+  return temp;
 }
 
 #endif

@@ -1,19 +1,37 @@
 #include "Function.h"
 
 #include <iostream>
+#include <new>
 
-int main() {
+namespace {
+
+int Run() {
   apstring str;
   std::cout << HowToUse() << std::endl;
   std::cout << "Enter Equation:" << std::endl;
   std::cin >> str;
   std::cout << "Truth Table:\n";
   Function f(str);
-  std::cout << f.MakeTruthTable() << std::flush;
-  // A table lost on a full disk or a closed pipe must not pass for success.
+  const apstring table = f.MakeTruthTable();
+  // The table is written by its length, not measured again, and a table lost
+  // on a full disk or a closed pipe must not pass for success.
+  std::cout.write(table.c_str(), table.length()).flush();
   if (!std::cout) {
     std::cerr << "error writing the truth table to standard output" << std::endl;
     return 1;
   }
   return 0;
+}
+
+} // namespace
+
+int main() {
+  // Memory that cannot be had ends the run with a line, not an abort; the
+  // table's own memory is refused earlier, with its size.
+  try {
+    return Run();
+  } catch (const std::bad_alloc &) {
+    std::cerr << "out of memory" << std::endl;
+    return 1;
+  }
 }

@@ -100,7 +100,9 @@ private:
         myOpAt.push(at);
         return;
       }
-      int first, last, leftLast;
+      int first;
+      int last;
+      int leftLast;
       PopSpan(first, last);
       if (op == '!')
         first = at;

@@ -27,6 +27,12 @@ public:
     return myCstring[k];
   }
 
+  // Makes room for `capacity` characters, NUL included, in one allocation, so
+  // that a text whose final length is known is built without a growth. False
+  // when the memory cannot be had; the string is then as it was. A capacity
+  // that is already there is kept, since a buffer never shrinks.
+  bool reserve(int capacity);
+
   const apstring &operator+=(const apstring &str);
   const apstring &operator+=(char ch) {
     // The common case, a buffer with room, must stay cheap: the table text

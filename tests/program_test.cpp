@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -37,7 +38,10 @@ std::vector<std::string> Runner() {
   return runner;
 }
 
-Outcome RunProgram(const std::string &input, const char *outPath = nullptr) {
+// A limit on the child's address space (RLIMIT_AS) runs it without the
+// runner, which needs more room than the limit leaves.
+Outcome RunProgram(const std::string &input, const char *outPath = nullptr,
+                   rlim_t addressSpace = 0) {
   FILE *in = std::tmpfile(), *err = std::tmpfile();
   FILE *out = outPath ? std::fopen(outPath, "w") : std::tmpfile();
   std::fwrite(input.data(), 1, input.size(), in);
@@ -48,7 +52,10 @@ Outcome RunProgram(const std::string &input, const char *outPath = nullptr) {
     dup2(fileno(in), 0);
     dup2(fileno(out), 1);
     dup2(fileno(err), 2);
-    std::vector<std::string> words = Runner();
+    const rlimit limit{addressSpace, addressSpace};
+    if (addressSpace > 0 && setrlimit(RLIMIT_AS, &limit) != 0)
+      _exit(126);
+    std::vector<std::string> words = addressSpace > 0 ? std::vector<std::string>() : Runner();
     words.push_back(QUORVANE_BINARY);
     std::vector<char *> argv;
     for (std::string &w : words)
@@ -304,6 +311,37 @@ TEST(ProgramTest, HostileInput) {
 TEST(ProgramTest, FailedOutputIsNotSuccess) {
   const Outcome run = RunProgram("A*B\n", "/dev/full");
   EXPECT_EQ(run.err, "error writing the truth table to standard output\n");
+  EXPECT_EQ(run.status, 1);
+}
+
+// The sanitizers reserve terabytes of address space, which a limit forbids.
+#if defined(__SANITIZE_ADDRESS__)
+#define QUORVANE_SANITIZED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QUORVANE_SANITIZED 1
+#endif
+#endif
+
+TEST(ProgramTest, MemoryThatCannotBeHadEndsTheRunWithALine) {
+#ifdef QUORVANE_SANITIZED
+  GTEST_SKIP() << "an address-space limit and a sanitizer do not mix";
+#endif
+  // The 906 MB table of 24 variables is refused before its first row.
+  std::string letters = "A", echo = "A";
+  for (char ch = 'B'; ch <= 'X'; ch++) {
+    letters += std::string("*") + ch;
+    echo = "(" + echo + "*" + ch + ")";
+  }
+  Outcome run = RunProgram(letters + "\n", nullptr, 256 << 20);
+  EXPECT_EQ(AfterHead(run), echo + "\n");
+  EXPECT_EQ(run.err, "not enough memory for the truth table: 905969716 bytes\n");
+  EXPECT_EQ(run.status, 1);
+
+  // A word larger than the memory left fails while it is read.
+  run = RunProgram(std::string(32 << 20, 'A'), nullptr, 32 << 20);
+  EXPECT_EQ(run.out + "Truth Table:\n", kHead);
+  EXPECT_EQ(run.err, "out of memory\n");
   EXPECT_EQ(run.status, 1);
 }
 
