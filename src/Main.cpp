@@ -9,6 +9,10 @@ int Run() {
   apstring str;
   std::cout << HowToUse() << std::endl;
   std::cout << "Enter Equation:" << std::endl;
+  // The prompt's endl has flushed it; a tied stream would be flushed again
+  // for every character of the word, which for a long equation is most of
+  // the time spent reading it.
+  std::cin.tie(nullptr);
   std::cin >> str;
   std::cout << "Truth Table:\n";
   Function f(str);
