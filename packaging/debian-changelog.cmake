@@ -1,0 +1,41 @@
+# Writes CHANGELOG.md as the changelog of a native Debian package:
+#   cmake -DIN=CHANGELOG.md -DOUT=changelog -DPACKAGE=name -DMAINTAINER="Name <mail>" -P this
+# Releases are "## VERSION (YYYY-MM-DD HH:MM UTC)", items "- text" with
+# continuation lines indented; everything else is prose and left out.
+
+# Debian dates name the weekday, which Zeller's congruence gives.
+function(weekday year month day out)
+  if(month LESS 3)
+    math(EXPR month "${month} + 12")
+    math(EXPR year "${year} - 1")
+  endif()
+  math(EXPR h "(${day} + 13 * (${month} + 1) / 5 + ${year} + ${year} / 4 - ${year} / 100 + ${year} / 400) % 7")
+  set(names "Sat;Sun;Mon;Tue;Wed;Thu;Fri")
+  list(GET names ${h} name)
+  set(${out} ${name} PARENT_SCOPE)
+endfunction()
+
+set(months "Jan;Feb;Mar;Apr;May;Jun;Jul;Aug;Sep;Oct;Nov;Dec")
+file(STRINGS "${IN}" lines)
+set(text "")
+set(trailer "")
+foreach(line IN LISTS lines)
+  if(line MATCHES "^## ([0-9.]+) \\(([0-9]+)-([0-9]+)-([0-9]+) ([0-9:]+) UTC\\)$")
+    set(version ${CMAKE_MATCH_1})
+    set(year ${CMAKE_MATCH_2})
+    set(day ${CMAKE_MATCH_4})
+    set(time ${CMAKE_MATCH_5})
+    math(EXPR month "${CMAKE_MATCH_3}")
+    math(EXPR index "${month} - 1")
+    list(GET months ${index} monthName)
+    weekday(${year} ${month} ${day} dayName)
+    string(APPEND text "${trailer}${PACKAGE} (${version}) unstable; urgency=medium\n\n")
+    set(trailer "\n -- ${MAINTAINER}  ${dayName}, ${day} ${monthName} ${year} ${time}:00 +0000\n\n")
+  elseif(line MATCHES "^- (.*)$")
+    string(APPEND text "  * ${CMAKE_MATCH_1}\n")
+  elseif(line MATCHES "^  +(.*)$" AND NOT trailer STREQUAL "")
+    string(APPEND text "    ${CMAKE_MATCH_1}\n")
+  endif()
+endforeach()
+string(REGEX REPLACE "\n\n$" "\n" trailer "${trailer}")
+file(WRITE "${OUT}" "${text}${trailer}")
