@@ -13,9 +13,8 @@ public:
 
   // The first block of a table over n variables: rows 0 to 63, or all 2^n
   // rows when there are fewer.
-  explicit RowBlock(int n) : myVariables(n), myLineLength(2 * n + 6) {
-    myRows = n < 6 ? 1 << n : kRows;
-    myText.reserve(myRows * myLineLength + 1);
+  explicit RowBlock(int n)
+      : myVariables(n), myLineLength(2 * n + 6), myRows(n < 6 ? 1 << n : kRows) {
     for (int k = 0; k < myRows; k++) {
       myText += '(';
       for (int j = 0; j < n; j++) {
