@@ -230,6 +230,7 @@ inline apstring Function::MakeTruthTable() {
   // The first row's evaluation ends the run on an equation it cannot
   // evaluate, or flags it, before any row is written. The rows themselves
   // are evaluated and written 64 at a time.
+  static_assert(BlockEvaluator::kRows == RowBlock::kRows, "one word of results fills one block");
   Calculate();
   ReserveTable(out);
   BlockEvaluator evaluator(myFunc, letters);
