@@ -42,25 +42,25 @@ public:
     const Step *step = &mySteps[0];
     const Step *const end = step + myCount;
     const unsigned long long *const columns = myVariables > 0 ? &myColumns[0] : nullptr;
-    unsigned long long *top = &myStack[0] - 1;
+    unsigned long long *const stack = &myStack[0];
+    int top = -1;
     for (; step != end; step++) {
       if (step->op == kVariable) {
-        *++top = columns[step->operand];
+        stack[++top] = columns[step->operand];
       } else if (step->op == kConstant) {
-        *++top = step->operand ? ~0ULL : 0;
+        stack[++top] = step->operand ? ~0ULL : 0;
       } else if (step->op == '!') {
-        *top = ~*top;
+        stack[top] = ~stack[top];
       } else {
         top--;
-        *top = Apply(step->op, top[0], top[1]);
+        stack[top] = Apply(step->op, stack[top], stack[top + 1]);
       }
     }
-    return *top;
+    return stack[top];
   }
 
-private:
-  // The truth function of one infix operator on 64 pairs of values; any
-  // other character yields true, as a single row's evaluation does.
+  // The truth function of one infix operator on 64 pairs of values, and so
+  // on one pair too; any other character yields true.
   static unsigned long long Apply(char op, unsigned long long left, unsigned long long right) {
     switch (op) {
     case '+':
@@ -74,6 +74,7 @@ private:
     }
   }
 
+private:
   // Reads the grouped text the way a row's evaluation does: each ")" applies
   // the latest operator not yet applied, "(" and unknown characters mean
   // nothing, and operators no ")" applies are dropped. What remains is the

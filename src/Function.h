@@ -244,16 +244,7 @@ inline apstring Function::MakeTruthTable() {
 }
 
 inline bool Function::CalcSingle(char op, bool var1, bool var2) {
-  switch (op) {
-  case '+':
-    return var1 || var2;
-  case '*':
-    return var1 && var2;
-  case '@':
-    return var1 != var2;
-  default:
-    return true;
-  }
+  return BlockEvaluator::Apply(op, var1 ? ~0ULL : 0, var2 ? ~0ULL : 0) & 1;
 }
 
 // Each ")" applies the latest operator not yet applied: the grouping put one

@@ -48,6 +48,15 @@ void adviseHugePages(char *buffer, long long size) {
 #endif
 }
 
+// Every buffer the string grows into comes from here: null when the memory
+// cannot be had, and advised to huge pages when it is large.
+char *allocate(long long capacity) {
+  char *buffer = new (std::nothrow) char[capacity];
+  if (buffer != nullptr)
+    adviseHugePages(buffer, capacity);
+  return buffer;
+}
+
 } // namespace
 
 apstring::apstring() : myLength(0), myCapacity(1), myCstring(new char[1]) { myCstring[0] = '\0'; }
@@ -103,10 +112,9 @@ const apstring &apstring::operator=(char ch) {
 bool apstring::reserve(int capacity) {
   if (capacity <= myCapacity)
     return true;
-  char *newBuffer = new (std::nothrow) char[capacity];
+  char *newBuffer = allocate(capacity);
   if (newBuffer == nullptr)
     return false;
-  adviseHugePages(newBuffer, capacity);
   std::memcpy(newBuffer, myCstring, myLength + 1);
   delete[] myCstring;
   myCstring = newBuffer;
@@ -133,8 +141,9 @@ const apstring &apstring::appendGrowing(const char *text, int count) {
   if (newCapacity > INT_MAX)
     newCapacity = INT_MAX;
 
-  char *newBuffer = new char[newCapacity];
-  adviseHugePages(newBuffer, newCapacity);
+  char *newBuffer = allocate(newCapacity);
+  if (newBuffer == nullptr)
+    throw std::bad_alloc();
   std::memcpy(newBuffer, myCstring, myLength);
   std::memcpy(newBuffer + myLength, text, count);
   newBuffer[newLength] = '\0';
