@@ -4,6 +4,7 @@
 #include "BlockEvaluator.h"
 #include "PrecedenceGrouper.h"
 #include "RowBlock.h"
+#include "TextTree.h"
 #include "apstack.h"
 #include "apstring.h"
 #include "apvector.h"
@@ -44,11 +45,10 @@ public:
 
 private:
   static void Parenthesize(apstring &str);
-  static void AddParenthesis(apstring &str, char op, int deg);
-  static void CloseRightOperand(apstring &str, int i);
-  static void OpenLeftOperand(apstring &str, int i, int deg);
-  static int MatchingParenthesis(apstring &str, int from, int step);
-  static void AddChar(apstring &str, char ch, int loc);
+  static void AddParenthesis(TextTree &str, char op, int deg);
+  static void CloseRightOperand(TextTree &str, int i);
+  static void OpenLeftOperand(TextTree &str, int i, int deg);
+  static void AddChar(TextTree &str, char ch, int loc);
   void CalcDegree(apstring f);
   int LocInVariables(char ch);
   void SortVariables();
@@ -81,30 +81,25 @@ inline bool Function::IsOp(char ch) { return ch == '!' || ch == '+' || ch == '*'
 
 // A well-formed equation is grouped by precedence. Only a malformed one goes
 // through the four character passes, whose odd groupings, warning and stops
-// are what such an equation has always got.
+// are what such an equation has always got. They work on a tree of the text,
+// so that a long equation costs n log n rather than n squared.
 inline void Function::Parenthesize(apstring &str) {
   if (PrecedenceGrouper::Group(str))
     return;
-  AddParenthesis(str, '!', 1);
-  AddParenthesis(str, '*', 2);
-  AddParenthesis(str, '@', 2);
-  AddParenthesis(str, '+', 2);
+  TextTree text(str);
+  AddParenthesis(text, '!', 1);
+  AddParenthesis(text, '*', 2);
+  AddParenthesis(text, '@', 2);
+  AddParenthesis(text, '+', 2);
+  str = text.text();
 }
 
-inline void Function::AddChar(apstring &str, char ch, int loc) {
-  char temp = ch;
-  for (; loc < str.length(); loc++) {
-    const char t2 = str[loc];
-    str[loc] = temp;
-    temp = t2;
-  }
-  str += temp;
-}
+inline void Function::AddChar(TextTree &str, char ch, int loc) { str.insert(loc, ch); }
 
 // Operands are one character or a parenthesized group, judged only by the
 // characters next to the operator; malformed text may run the scan off either
-// end, which the string's index test turns into the run's end.
-inline void Function::AddParenthesis(apstring &str, char op, int deg) {
+// end, which the text's index test turns into the run's end.
+inline void Function::AddParenthesis(TextTree &str, char op, int deg) {
   for (int i = 0; i < str.length(); i++) {
     if (str[i] != op)
       continue;
@@ -116,39 +111,22 @@ inline void Function::AddParenthesis(apstring &str, char op, int deg) {
 
 // A one-character operand that already has a ")" after it gets none; a group
 // always gets one, right after its own ")". Either lies after the operator.
-inline void Function::CloseRightOperand(apstring &str, int i) {
+inline void Function::CloseRightOperand(TextTree &str, int i) {
   if (str[i + 1] == '(')
-    AddChar(str, ')', MatchingParenthesis(str, i + 1, 1) + 1);
+    AddChar(str, ')', str.partner(i + 1, 1) + 1);
   else if (i + 2 >= str.length() || str[i + 2] != ')')
     AddChar(str, ')', i + 2);
 }
 
-inline void Function::OpenLeftOperand(apstring &str, int i, int deg) {
+inline void Function::OpenLeftOperand(TextTree &str, int i, int deg) {
   if (deg == 1) {
     if (i == 0 || str[i - 1] != '(')
       AddChar(str, '(', i);
   } else if (str[i - 1] == ')') {
-    AddChar(str, '(', MatchingParenthesis(str, i - 1, -1));
+    AddChar(str, '(', str.partner(i - 1, -1));
   } else if (i - 2 < 0 || str[i - 2] != '(') {
     AddChar(str, '(', i - 1);
   }
-}
-
-// The partner of the parenthesis at `from`: forward from a "(" (step 1) or
-// backward from a ")" (step -1). One with no partner runs the search off the
-// text.
-inline int Function::MatchingParenthesis(apstring &str, int from, int step) {
-  const char deeper = step > 0 ? '(' : ')';
-  const char shallower = step > 0 ? ')' : '(';
-  int t = from;
-  for (int p = 1; p != 0;) {
-    t += step;
-    if (str[t] == deeper)
-      p++;
-    else if (str[t] == shallower)
-      p--;
-  }
-  return t;
 }
 
 inline void Function::CalcDegree(apstring f) {

@@ -1,11 +1,15 @@
 // Every fatal line of the program, each with its exact text and status 1.
+#include "Function.h"
 #include "apstack.h"
 #include "apstring.h"
 #include "apvector.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <sstream>
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -92,6 +96,126 @@ TEST(DeathTest, NullCharacterStringFailsTheAssertion) {
   EXPECT_DEATH(apstring{null}, "s != 0");
   apstring s;
   EXPECT_DEATH(s = null, "s != 0");
+}
+
+// The character passes as they were first written, on a plain string whose
+// every insertion shifts the tail and whose partner search scans: the
+// meaning the grouping of malformed equations must keep. A read off the text
+// throws what the index test would print.
+class ReferencePasses {
+public:
+  struct Stop {
+    int index;
+    std::string text;
+  };
+
+  static std::string Group(std::string s) {
+    ReferencePasses r{std::move(s)};
+    r.Pass('!', 1);
+    r.Pass('*', 2);
+    r.Pass('@', 2);
+    r.Pass('+', 2);
+    return r.s;
+  }
+
+private:
+  explicit ReferencePasses(std::string text) : s(std::move(text)) {}
+
+  std::string s;
+
+  char At(int k) {
+    if (k < 0 || k >= static_cast<int>(s.size()))
+      throw Stop{k, s};
+    return s[k];
+  }
+
+  void AddChar(char ch, int loc) {
+    for (char temp = ch;; loc++) {
+      if (loc >= static_cast<int>(s.size())) {
+        s += temp;
+        return;
+      }
+      const char t2 = At(loc);
+      s[loc] = temp;
+      temp = t2;
+    }
+  }
+
+  int Match(int t, int step) {
+    for (int p = 1; p != 0;) {
+      t += step;
+      p += At(t) == (step > 0 ? '(' : ')') ? 1 : At(t) == (step > 0 ? ')' : '(') ? -1 : 0;
+    }
+    return t;
+  }
+
+  void Pass(char op, int deg) {
+    for (int i = 0; i < static_cast<int>(s.size()); i++) {
+      if (At(i) != op)
+        continue;
+      if (At(i + 1) == '(')
+        AddChar(')', Match(i + 1, 1) + 1);
+      else if (i + 2 >= static_cast<int>(s.size()) || At(i + 2) != ')')
+        AddChar(')', i + 2);
+      if (deg == 1) {
+        if (i == 0 || At(i - 1) != '(')
+          AddChar('(', i);
+      } else if (At(i - 1) == ')') {
+        AddChar('(', Match(i - 1, -1));
+      } else if (i - 2 < 0 || At(i - 2) != '(') {
+        AddChar('(', i - 1);
+      }
+      i++;
+    }
+  }
+};
+
+// Malformed words of 1 to a few hundred characters, from pieces chosen to
+// reach every branch of the passes: operators first and last, NOT chains,
+// unbalanced parentheses on either side, groups as operands, digits, stray
+// characters and bytes of 128 and up.
+std::string MalformedWord(std::mt19937 &rng, int budget) {
+  static const char *const pieces[] = {"A", "b", "Z", "0",  "7",  "!", "!!",   "!!!",  "*",  "@",
+                                       "+", "(", ")", "((", "))", "#", "\xe9", "\xff", "A*", "+B"};
+  std::string word;
+  while (static_cast<int>(word.size()) < budget) {
+    if (rng() % 6 == 0 && budget > 4) {
+      word += "(" + MalformedWord(rng, budget / 3) + (rng() % 4 ? ")" : "");
+      continue;
+    }
+    word += pieces[rng() % (sizeof pieces / sizeof *pieces)];
+  }
+  return word;
+}
+
+// The grouping of every malformed word, or the line and status of its stop,
+// is the reference passes' own; well-formed words take another path.
+TEST(DeathTest, GroupingMatchesTheCharacterPasses) {
+  std::mt19937 rng(20261209);
+  int compared = 0, stops = 0;
+  while (compared < 6000) {
+    const std::string word = MalformedWord(rng, 1 + rng() % (rng() % 8 ? 40 : 300));
+    apstring copy = word.c_str();
+    if (PrecedenceGrouper::Group(copy))
+      continue;
+    SCOPED_TRACE(word);
+    compared++;
+    try {
+      const std::string grouped = ReferencePasses::Group(word);
+      std::ostringstream echo;
+      std::streambuf *saved = std::cout.rdbuf(echo.rdbuf());
+      { Function f(word.c_str()); }
+      std::cout.rdbuf(saved);
+      ASSERT_EQ(echo.str(), grouped + "\n");
+    } catch (const ReferencePasses::Stop &stop) {
+      stops++;
+      const std::string line =
+          "index out of range: " + std::to_string(stop.index) + " string: " + stop.text;
+      ASSERT_EXIT(Function f(word.c_str()), ::testing::ExitedWithCode(1), Exactly(line));
+    }
+  }
+  EXPECT_GT(stops, 1000);
+  EXPECT_GT(compared - stops, 1000);
 }
 
 } // namespace
