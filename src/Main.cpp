@@ -1,5 +1,8 @@
 #include "Function.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <new>
 
@@ -13,7 +16,16 @@ int Run() {
   // for every character of the word, which for a long equation is most of
   // the time spent reading it.
   std::cin.tie(nullptr);
+  // The stream reports the end of input and a failed read alike; only the
+  // C stream under it, which reads for it, knows a failure, and errno still
+  // holds its reason. A word cut off by a failure is not an equation.
+  errno = 0;
   std::cin >> str;
+  if (std::ferror(stdin)) {
+    std::cerr << "error reading the equation from standard input: " << std::strerror(errno)
+              << std::endl;
+    return 1;
+  }
   std::cout << "Truth Table:\n";
   Function f(str);
   const apstring table = f.MakeTruthTable();

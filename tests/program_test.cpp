@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <sstream>
 #include <string>
 #include <sys/resource.h>
@@ -38,10 +39,14 @@ std::vector<std::string> Runner() {
   return runner;
 }
 
+// Standard input can also be a file opened by path in place of `input`, or
+// closed altogether.
+const char kClosed[] = "<closed>";
+
 // A limit on the child's address space (RLIMIT_AS) runs it without the
 // runner, which needs more room than the limit leaves.
-Outcome RunProgram(const std::string &input, const char *outPath = nullptr,
-                   rlim_t addressSpace = 0) {
+Outcome RunProgram(const std::string &input, const char *outPath = nullptr, rlim_t addressSpace = 0,
+                   const char *inPath = nullptr) {
   FILE *in = std::tmpfile(), *err = std::tmpfile();
   FILE *out = outPath ? std::fopen(outPath, "w") : std::tmpfile();
   std::fwrite(input.data(), 1, input.size(), in);
@@ -49,7 +54,12 @@ Outcome RunProgram(const std::string &input, const char *outPath = nullptr,
   std::rewind(in);
   const pid_t pid = fork();
   if (pid == 0) {
-    dup2(fileno(in), 0);
+    if (inPath == kClosed)
+      close(0);
+    else if (inPath != nullptr)
+      dup2(open(inPath, O_RDONLY), 0);
+    else
+      dup2(fileno(in), 0);
     dup2(fileno(out), 1);
     dup2(fileno(err), 2);
     const rlimit limit{addressSpace, addressSpace};
@@ -290,6 +300,8 @@ TEST(ProgramTest, HostileInput) {
       // The NUL stays in the equation; only the echo stops at it.
       {std::string("A\0B+C\n", 7), "A\n" + Table("ABC", "01110111") + kWarning, "", 0},
       {"A\xe9\xff\n", "A\xe9\xff\n" + Table("A", "01"), "", 0},
+      // The stop's line shows the text up to its NUL, as the echo would.
+      {std::string("A\0B+\n", 5), "", "index out of range: 4 string: A\n", 1},
       {"A\xe9+\xff"
        "B\n",
        "A(\xe9+\xff)B\n", emptyPop, 1},
@@ -305,6 +317,24 @@ TEST(ProgramTest, HostileInput) {
     EXPECT_TRUE(AfterHead(run) == c.output);
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.status, c.status);
+  }
+}
+
+// A read that fails is not the end of the equation: the run stops at the
+// prompt, before the heading, and says why.
+TEST(ProgramTest, FailedReadIsNotAnEquation) {
+  const struct {
+    const char *in, *err;
+  } cases[] = {
+      {"/", "error reading the equation from standard input: Is a directory\n"},
+      {kClosed, "error reading the equation from standard input: Bad file descriptor\n"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.in);
+    const Outcome run = RunProgram("", nullptr, 0, c.in);
+    EXPECT_EQ(run.out + "Truth Table:\n", kHead);
+    EXPECT_EQ(run.err, c.err);
+    EXPECT_EQ(run.status, 1);
   }
 }
 
