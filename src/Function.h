@@ -1,7 +1,7 @@
 #ifndef FUNCTION_H
 #define FUNCTION_H
 
-#include "BlockEvaluator.h"
+#include "BatchEvaluator.h"
 #include "PrecedenceGrouper.h"
 #include "RowBlock.h"
 #include "TextTree.h"
@@ -208,10 +208,10 @@ inline apstring Function::MakeTruthTable() {
   // The first row's evaluation ends the run on an equation it cannot
   // evaluate, or flags it, before any row is written. The rows themselves
   // are evaluated and written 64 at a time.
-  static_assert(BlockEvaluator::kRows == RowBlock::kRows, "one word of results fills one block");
+  static_assert(BatchEvaluator::kRows == RowBlock::kRows, "one word of results fills one block");
   Calculate();
   ReserveTable(out);
-  BlockEvaluator evaluator(myFunc, letters);
+  BatchEvaluator evaluator(myFunc, letters);
   RowBlock block(n);
   for (long long first = 0; first < (1LL << n); first += RowBlock::kRows)
     block.AppendTo(out, first, evaluator.Rows(first));
@@ -222,7 +222,7 @@ inline apstring Function::MakeTruthTable() {
 }
 
 inline bool Function::CalcSingle(char op, bool var1, bool var2) {
-  return BlockEvaluator::Apply(op, var1 ? ~0ULL : 0, var2 ? ~0ULL : 0) & 1;
+  return BatchEvaluator::Apply(op, var1 ? ~0ULL : 0, var2 ? ~0ULL : 0) & 1;
 }
 
 // Each ")" applies the latest operator not yet applied: the grouping put one

@@ -64,17 +64,33 @@ int Binding(const Tree &t) {
   }
 }
 
-std::unique_ptr<Tree> RandomTree(std::mt19937 &rng, int depth) {
-  static const std::string leaves = "ABCDEFGHabcz019", ops = "!!*@+";
+std::unique_ptr<Tree> RandomTree(std::mt19937 &rng, int depth, const std::string &leaves) {
+  static const std::string ops = "!!*@+";
   auto t = std::make_unique<Tree>();
   if (depth == 0 || rng() % 5 == 0) {
     t->op = leaves[rng() % leaves.size()];
     return t;
   }
   t->op = ops[rng() % ops.size()];
-  t->left = RandomTree(rng, depth - 1);
+  t->left = RandomTree(rng, depth - 1, leaves);
   if (t->op != '!')
-    t->right = RandomTree(rng, depth - 1);
+    t->right = RandomTree(rng, depth - 1, leaves);
+  return t;
+}
+
+// A right-nested chain, A*(!B+(C@...)), as deep as it is long: its stack
+// narrows the batch of rows evaluated at once.
+std::unique_ptr<Tree> Chain(std::mt19937 &rng, int length, const std::string &leaves) {
+  auto t = std::make_unique<Tree>();
+  t->op = leaves[length % leaves.size()];
+  for (int k = 0; k < length; k++) {
+    auto link = std::make_unique<Tree>();
+    link->op = "*@+"[rng() % 3];
+    link->left = std::make_unique<Tree>();
+    link->left->op = leaves[k % leaves.size()];
+    link->right = std::move(t);
+    t = std::move(link);
+  }
   return t;
 }
 
@@ -144,19 +160,37 @@ std::string ExpectedTable(const Tree &t) {
   return text;
 }
 
+// Most trees have few letters; every fifth draws on more, up to 15, so that
+// rows come in several batches, each of which holds some variables constant.
+// Two long chains end the run.
 TEST(EngineTest, RandomWellFormedEquationsGetTheirTrueTables) {
   std::mt19937 rng(20261208);
   int multiBlock = 0; // tables past 64 rows, where rows come in several blocks
-  for (int i = 0; i < 3000; i++) {
-    const std::unique_ptr<Tree> tree = RandomTree(rng, 1 + i % 7);
+  int multiBatch = 0; // tables past 4096 rows, where they come in several batches
+  for (int i = 0; i < 3002; i++) {
+    std::unique_ptr<Tree> tree;
+    if (i >= 3000) {
+      tree = Chain(rng, i == 3000 ? 1500 : 5000, "ABCDEFGHIJKLM");
+    } else if (i % 5 != 4) {
+      tree = RandomTree(rng, 1 + i % 7, "ABCDEFGHabcz019");
+    } else {
+      std::set<char> letters;
+      do {
+        tree = RandomTree(rng, 6 + i % 2, "ABCDEFGHIJKLMNOPQRabcz01");
+        letters.clear();
+        Letters(*tree, letters);
+      } while (letters.size() > 15);
+    }
     const std::string equation = Written(*tree, rng);
     SCOPED_TRACE(equation);
     std::string table;
     ASSERT_EQ(RunEquation(equation, table), Grouped(*tree));
     ASSERT_EQ(table, ExpectedTable(*tree));
     multiBlock += table.size() > 64 * 20;
+    multiBatch += table.size() > 4096 * 30;
   }
   EXPECT_GT(multiBlock, 200);
+  EXPECT_GT(multiBatch, 50);
 }
 
 } // namespace
