@@ -1,7 +1,8 @@
 // Times the real quorvane on large tables against two baselines that write
 // as many bytes, in one run, alternating, and reports medians and peak memory.
 //
-//   tablebench [--quick | --full | --grouping | --n N] [--runs R] [--program PATH]
+//   tablebench [--quick | --full | --grouping | --long | --n N] [--runs R]
+//              [--program PATH] [--baseline PATH]
 //
 // Both baselines hold the whole table before writing it, as the program must:
 //   memset     one malloc of the table's size, memset, then write;
@@ -11,12 +12,22 @@
 // Each is measured with standard output on /dev/null and through a pipe to a
 // reader that discards it, since `> file` and `| less` are how tables are used.
 // --grouping instead times 1 MB and 8 MB equations, well formed and malformed.
+// --long times the tables of long equations by CPU time, against --baseline
+// when given, and the evaluator alone against a plain loop of as many word
+// operations on data in cache (the /plain column: above 1 where folding
+// saves more than the loop could do).
+#include "BatchEvaluator.h"
+#include "PrecedenceGrouper.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <random>
+#include <set>
 #include <string>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -28,6 +39,7 @@ namespace {
 
 struct Sample {
   double seconds;
+  double cpuSeconds; // user and system time of the program alone
   long peakKiB;
   int status; // the exit status; a run ended by a signal ends the benchmark
 };
@@ -108,7 +120,10 @@ Sample Measure(const std::vector<std::string> &argv, const std::string &input, b
     std::fprintf(stderr, "tablebench: %s died (wait status %d)\n", argv[0].c_str(), status);
     std::exit(2);
   }
-  return {std::chrono::duration<double>(end - start).count(), usage.ru_maxrss, WEXITSTATUS(status)};
+  const double cpu = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                     (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return {std::chrono::duration<double>(end - start).count(), cpu, usage.ru_maxrss,
+          WEXITSTATUS(status)};
 }
 
 int WriteAll(const char *buffer, long long bytes) {
@@ -167,36 +182,46 @@ double Median(std::vector<double> values) {
   return values[values.size() / 2];
 }
 
-void Tables(const std::string &program, const std::vector<int> &sizes, int runs) {
-  std::printf("%3s %5s %12s %10s %10s %10s %8s %8s %10s\n", "n", "out", "table bytes", "program s",
+// With a baseline (the previous build, say) it runs in the same
+// alternation, and its time and peak memory follow the program's.
+void Tables(const std::string &program, const std::string &baseline, const std::vector<int> &sizes,
+            int runs) {
+  std::printf("%3s %5s %12s %10s %10s %10s %8s %8s %10s", "n", "out", "table bytes", "program s",
               "memset s", "blockfill", "/memset", "/blockf", "RSS-table");
+  std::printf(baseline.empty() ? "\n" : " %10s %8s %10s\n", "baseline s", "/base", "base RSS-t");
+  const int count = baseline.empty() ? 3 : 4;
   for (int n : sizes) {
     for (const bool pipeOut : {false, true}) {
       const std::vector<std::string> commands[] = {
           {program},
           {"/proc/self/exe", "--memset", std::to_string(n)},
-          {"/proc/self/exe", "--blockfill", std::to_string(n)}};
-      const std::string inputs[] = {Equation(n) + "\n", "", ""};
-      std::vector<double> seconds[3];
-      std::vector<double> peak;
+          {"/proc/self/exe", "--blockfill", std::to_string(n)},
+          {baseline}};
+      const std::string inputs[] = {Equation(n) + "\n", "", "", Equation(n) + "\n"};
+      std::vector<double> seconds[4];
+      std::vector<double> peak[4];
       // The first touch of fresh memory is slow; a warm-up run of each takes it.
-      for (int c = 0; c < 3; c++)
+      for (int c = 0; c < count; c++)
         Measure(commands[c], inputs[c], pipeOut);
       for (int r = 0; r < runs; r++)
-        for (int c = 0; c < 3; c++) {
+        for (int c = 0; c < count; c++) {
           const Sample s = Measure(commands[c], inputs[c], pipeOut);
           if (s.status != 0) {
             std::fprintf(stderr, "tablebench: %s failed\n", commands[c][0].c_str());
             std::exit(2);
           }
           seconds[c].push_back(s.seconds);
-          if (c == 0)
-            peak.push_back(s.peakKiB / 1024.0);
+          peak[c].push_back(s.peakKiB / 1024.0);
         }
       const double p = Median(seconds[0]), m = Median(seconds[1]), b = Median(seconds[2]);
-      std::printf("%3d %5s %12lld %10.3f %10.3f %10.3f %8.2f %8.2f %8.1f Mi\n", n,
+      const double table = TableBytes(n) / 1048576.0;
+      std::printf("%3d %5s %12lld %10.3f %10.3f %10.3f %8.2f %8.2f %8.1f Mi", n,
                   pipeOut ? "pipe" : "null", TableBytes(n), p, m, b, p / m, p / b,
-                  Median(peak) - TableBytes(n) / 1048576.0);
+                  Median(peak[0]) - table);
+      if (count == 4)
+        std::printf(" %10.3f %8.2f %8.1f Mi", Median(seconds[3]), p / Median(seconds[3]),
+                    Median(peak[3]) - table);
+      std::printf("\n");
       std::fflush(stdout);
     }
   }
@@ -237,12 +262,144 @@ void Grouping(const std::string &program, int runs) {
   }
 }
 
+// A long well-formed equation of about `bytes` over the first n letters:
+// a sum of products (OR of 2-5-literal AND terms), a product of sums, an
+// OR of nested XOR/AND/OR/NOT trees with redundant parentheses, or an XOR
+// of products, which no constant decides as a whole. Every letter appears,
+// and the same seed gives the same equation.
+std::string LongEquation(char kind, int n, int bytes, unsigned seed) {
+  std::mt19937 rng(seed);
+  const auto literal = [&] {
+    return std::string(rng() % 5 < 2 ? "!" : "") + static_cast<char>('A' + rng() % n);
+  };
+  std::function<std::string(int)> tree = [&](int depth) -> std::string {
+    if (depth == 0 || rng() % 7 == 0)
+      return literal();
+    const char op = "*+@!"[rng() % 4];
+    if (op == '!')
+      return "!(" + tree(depth - 1) + ")";
+    const std::string pair = tree(depth - 1) + op + tree(depth - 1);
+    return rng() % 10 < 7 ? "(" + pair + ")" : "((" + pair + "))";
+  };
+  std::string eq;
+  for (int i = 0; i < n; i++)
+    eq += std::string(i ? (kind == 'p'   ? "*"
+                           : kind == 'x' ? "@"
+                                         : "+")
+                        : "") +
+          "(" + static_cast<char>('A' + i) + (kind == 'p' ? "+" : "*") + literal() + ")";
+  while (static_cast<int>(eq.size()) < bytes) {
+    std::string term;
+    const int literals = 2 + rng() % 4;
+    for (int k = 0; k < literals; k++)
+      term += (k ? (kind == 'p' ? "+" : "*") : "") + literal();
+    if (kind == 'p')
+      eq += "*(" + term + ")";
+    else if (kind == 's' || kind == 'x')
+      eq += (kind == 's' ? "+" : "@") + term;
+    else
+      eq += "+(" + tree(3 + rng() % 4) + ")";
+  }
+  return eq;
+}
+
+// The words one word at a time per step would take: every operand and
+// every operator is one word operation for each block of 64 rows.
+double WordOperations(const std::string &eq, int n) {
+  long long steps = 0;
+  for (char ch : eq)
+    steps += ch != '(' && ch != ')';
+  return static_cast<double>(steps) * static_cast<double>(n > 6 ? 1LL << (n - 6) : 1);
+}
+
+// The evaluator alone over the whole table, without the table's text.
+double EvaluatorSeconds(const std::string &eq, int n) {
+  apstring grouped = eq.c_str();
+  PrecedenceGrouper::Group(grouped);
+  apstring letters;
+  for (char ch = 'A'; ch < 'A' + n; ch++)
+    letters += ch;
+  const auto start = std::chrono::steady_clock::now();
+  BatchEvaluator evaluator(grouped, letters);
+  unsigned long long sink = 0;
+  for (long long first = 0; first < (1LL << n); first += 64)
+    sink ^= evaluator.Rows(first);
+  const auto end = std::chrono::steady_clock::now();
+  std::fprintf(sink == 42 ? stderr : stdout, "%s", "");
+  return std::chrono::duration<double>(end - start).count();
+}
+
+// The limit: as many AND word operations on two arrays that stay in the
+// first-level cache, in the widest vectors this processor has.
+#if defined(__x86_64__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+double
+PlainLoopSeconds(double operations) {
+  typedef unsigned long long Lane __attribute__((vector_size(64)));
+  static Lane a[64], b[64];
+  for (int k = 0; k < 64; k++)
+    for (int w = 0; w < 8; w++)
+      a[k][w] = b[k][w] = ~0ULL - k - w;
+  const long long rounds = static_cast<long long>(operations / (64 * 8)) + 1;
+  const auto start = std::chrono::steady_clock::now();
+  for (long long r = 0; r < rounds; r++) {
+    for (int k = 0; k < 64; k++)
+      a[k] &= b[k] ^ static_cast<unsigned long long>(r);
+    asm volatile("" : : "r"(a) : "memory");
+  }
+  const auto end = std::chrono::steady_clock::now();
+  return std::chrono::duration<double>(end - start).count();
+}
+
+// Long equations' tables, the program against a baseline (its previous
+// build, say), alternating, by CPU time; then the evaluator in-process
+// against the plain loop.
+void Long(const std::string &program, const std::string &baseline, int runs) {
+  const struct {
+    char kind;
+    int n, bytes;
+  } cases[] = {{'s', 20, 20000}, {'s', 24, 10000}, {'p', 20, 20000}, {'p', 24, 10000},
+               {'t', 22, 20000}, {'t', 25, 5000},  {'x', 20, 20000}, {'x', 24, 10000}};
+  std::printf("%-5s %3s %7s %10s %10s %8s %10s %11s %9s\n", "kind", "n", "bytes", "program s",
+              "baseline s", "ratio", "eval s", "Gword-op/s", "/plain");
+  for (const auto &c : cases) {
+    const std::string eq = LongEquation(c.kind, c.n, c.bytes, 20261209 + c.n);
+    const std::string input = eq + "\n";
+    std::vector<double> mine, theirs;
+    Measure({program}, input, false);
+    if (!baseline.empty())
+      Measure({baseline}, input, false);
+    for (int r = 0; r < runs; r++) {
+      mine.push_back(Measure({program}, input, false).cpuSeconds);
+      if (!baseline.empty())
+        theirs.push_back(Measure({baseline}, input, false).cpuSeconds);
+    }
+    const double ops = WordOperations(eq, c.n);
+    std::vector<double> evaluation, plain;
+    for (int r = 0; r < runs; r++) {
+      evaluation.push_back(EvaluatorSeconds(eq, c.n));
+      plain.push_back(PlainLoopSeconds(ops));
+    }
+    const double p = Median(mine), b = baseline.empty() ? 0 : Median(theirs);
+    const double e = Median(evaluation), l = Median(plain);
+    std::printf("%-5s %3d %7zu %10.3f %10.3f %8.2f %10.4f %11.2f %9.2f\n",
+                c.kind == 's'   ? "sop"
+                : c.kind == 'p' ? "pos"
+                : c.kind == 't' ? "tree"
+                                : "xop",
+                c.n, eq.size(), p, b, baseline.empty() ? 0.0 : b / p, e, ops / e / 1e9, l / e);
+    std::fflush(stdout);
+  }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
   std::vector<int> sizes = {16, 20, 24};
   int runs = 5;
-  bool grouping = false;
+  bool grouping = false, longEquations = false;
+  std::string baseline;
   std::string program = QUORVANE_BINARY;
   for (int i = 1; i < argc; i++) {
     const std::string arg = argv[i];
@@ -261,17 +418,23 @@ int main(int argc, char **argv) {
       runs = std::atoi(argv[++i]);
     } else if (arg == "--grouping") {
       grouping = true;
+    } else if (arg == "--long") {
+      longEquations = true;
+    } else if (arg == "--baseline" && i + 1 < argc) {
+      baseline = argv[++i];
     } else if (arg == "--program" && i + 1 < argc) {
       program = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: tablebench [--quick | --full | --grouping | --n N] [--runs R] "
-                           "[--program PATH]\n");
+      std::fprintf(stderr, "usage: tablebench [--quick | --full | --grouping | --long | --n N] "
+                           "[--runs R] [--program PATH] [--baseline PATH]\n");
       return 2;
     }
   }
   if (grouping)
     Grouping(program, runs);
+  else if (longEquations)
+    Long(program, baseline, runs);
   else
-    Tables(program, sizes, runs);
+    Tables(program, baseline, sizes, runs);
   return 0;
 }
