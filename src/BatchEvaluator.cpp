@@ -83,46 +83,56 @@ BatchEvaluator::BatchEvaluator(apstring &grouped, apstring &letters)
 // right operand turns out to be exactly the steps after it, and short right
 // operands lose it again.
 void BatchEvaluator::Compile(apstring &grouped, const int *column) {
-  apstack<char> ops;
-  apstack<int> tests;  // where the test of each pending operator stands, or -1
-  apstack<int> starts; // the first step of each value on the stack
+  Pending pending;
   int depth = 0;
   for (int i = 0; i < grouped.length(); i++) {
     const char ch = grouped[i];
     const int c = column[static_cast<unsigned char>(ch)];
     if (c >= 0 || (ch >= '0' && ch <= '9')) {
-      starts.push(myCount);
+      pending.starts.push(myCount);
       if (c >= 0)
         Emit(kPush, c);
       else
         Emit(kConstant, ch != '0');
       depth++;
     } else if (ch == '!' || ch == '+' || ch == '*' || ch == '@') {
-      ops.push(ch);
-      tests.push(ch == '*' || ch == '+' ? myCount : -1);
-      if (ch == '*' || ch == '+')
-        mySteps[myCount++] = Step{kNop, 0};
+      Defer(pending, ch);
     } else if (ch == ')') {
-      char op;
-      int test;
-      ops.pop(op);
-      tests.pop(test);
-      if (op == '!') {
-        Emit(kNot, 0);
-        continue;
-      }
-      int right;
-      int left;
-      starts.pop(right);
-      starts.pop(left);
-      starts.push(left);
-      Emit(op == '*' ? kAnd : op == '+' ? kOr : kXor, 0);
-      if (test >= 0 && right == test + 1)
-        Link(test, op == '*' ? kSkipAnd : kSkipOr);
-      depth--;
+      depth -= Close(pending) ? 1 : 0;
     }
     myDepth = depth > myDepth ? depth : myDepth;
   }
+}
+
+// Holds an operator until its ")"; an AND or an OR puts its test here,
+// between its operands.
+void BatchEvaluator::Defer(Pending &pending, char op) {
+  const bool tested = op == '*' || op == '+';
+  pending.ops.push(op);
+  pending.tests.push(tested ? myCount : -1);
+  if (tested)
+    mySteps[myCount++] = Step{kNop, 0};
+}
+
+// Applies the latest pending operator; true when it took two values.
+bool BatchEvaluator::Close(Pending &pending) {
+  char op;
+  int test;
+  pending.ops.pop(op);
+  pending.tests.pop(test);
+  if (op == '!') {
+    Emit(kNot, 0);
+    return false;
+  }
+  int right;
+  int left;
+  pending.starts.pop(right);
+  pending.starts.pop(left);
+  pending.starts.push(left);
+  Emit(op == '*' ? kAnd : op == '+' ? kOr : kXor, 0);
+  if (test >= 0 && right == test + 1)
+    Link(test, op == '*' ? kSkipAnd : kSkipOr);
+  return true;
 }
 
 // Arms the test at `test`, whose operator's own step is the last one so far.
@@ -154,18 +164,19 @@ void BatchEvaluator::Emit(Op op, unsigned operand) {
   mySteps[myCount++] = Step{op, operand};
 }
 
-namespace {
-
-// The stack of one batch's evaluation. Every operation is forced inline, so
-// that each build of the evaluation below gets its own vector code.
+// The stack of one batch's evaluation, and the columns it pushes. Every
+// operation is forced inline, so that each build of the evaluation below
+// gets its own vector code.
 #define QUORVANE_INLINE __attribute__((always_inline)) inline
-struct Slots {
+struct BatchEvaluator::Slots {
   Word **buffers;       // each slot's words
-  unsigned char *kinds; // kZero, kOnes or kVector, as the evaluator's Kind
+  unsigned char *kinds; // what each slot holds
   int words;
+  const unsigned char *columnKinds; // each variable's kind in this batch
+  const Word *columns;              // and its words
   unsigned char vector;
 
-  QUORVANE_INLINE void Negate(int slot) {
+  QUORVANE_INLINE void Negate(int slot) const {
     if (kinds[slot] != vector)
       kinds[slot] ^= 1;
     else
@@ -176,8 +187,9 @@ struct Slots {
   // being slot `b` or, with b -1, a variable's column negated by `mask`;
   // `kind` says whether right is a vector or constant across the batch.
   QUORVANE_INLINE void Combine(char op, int a, unsigned char kind, const Word *right, Word mask,
-                               int b) {
-    const unsigned char zero = 0, ones = 1;
+                               int b) const {
+    const unsigned char zero = 0;
+    const unsigned char ones = 1;
     if (kind != vector) {
       if (op == '*' && kind == zero)
         kinds[a] = zero;
@@ -214,76 +226,75 @@ struct Slots {
     const Word m = flip ? ~mask : mask;
     Each(left, right, words, [m](auto &l, const auto &r) { l = r ^ m; });
   }
+
+  // Runs one step other than a skip on a stack whose top is `top`, and
+  // returns the new top.
+  QUORVANE_INLINE int Run(Step step, int top) const {
+    if (step.op == kConstant) {
+      kinds[++top] = step.operand ? kOnes : kZero;
+    } else if (step.op == kNot) {
+      Negate(top);
+    } else if (step.op >= kAnd && step.op <= kXor) {
+      top--;
+      Combine(kOperator[step.op - kAnd], top, kinds[top + 1], buffers[top + 1], 0, top + 1);
+    } else if (step.op != kNop) {
+      // A push, or an operator taking a variable: a variable constant in
+      // the batch is that constant, or its opposite under kNegated.
+      const long long column = step.operand & ~kNegated;
+      const Word mask = (step.operand & kNegated) ? ~0ULL : 0;
+      const unsigned char kind = columnKinds[column] == kVector
+                                     ? columnKinds[column]
+                                     : static_cast<unsigned char>(columnKinds[column] ^ (mask & 1));
+      if (step.op == kPush)
+        kinds[++top] = kZero;
+      Combine(step.op == kPush ? '+' : kOperator[step.op - kAndVariable], top, kind,
+              columns + column * words, mask, -1);
+    }
+    return top;
+  }
 };
 
-} // namespace
+// The variables above the batch's own bits are constant across it.
+void BatchEvaluator::SetBatch(long long firstBlock) {
+  myBatch = firstBlock;
+  for (int j = 0; j < myVariables; j++) {
+    const int bit = myVariables - 1 - j;
+    if (myColumnKinds[j] != kVector)
+      myColumnKinds[j] = ((firstBlock >> (bit - 6)) & 1) ? kOnes : kZero;
+  }
+  for (int s = 0; s < myDepth; s++)
+    myBuffers[s] = &myStack[0] + static_cast<long long>(s) * myWords;
+}
 
+// The same code built twice on x86-64, for AVX2 and for the baseline; the
+// loader picks the one the processor runs. Only this file may call it, since
+// the builds are its own.
 #if defined(__x86_64__)
-// The same code built twice, for AVX2 and for the baseline; the loader picks
-// the one the processor runs.
 __attribute__((target_clones("avx2", "default")))
 #endif
 void BatchEvaluator::Evaluate(long long firstBlock) {
-  myBatch = firstBlock;
-  const int words = myWords;
-  unsigned char *const columnKinds = myVariables > 0 ? &myColumnKinds[0] : nullptr;
-  for (int j = 0; j < myVariables; j++) {
-    const int bit = myVariables - 1 - j;
-    if (columnKinds[j] != kVector)
-      columnKinds[j] = ((firstBlock >> (bit - 6)) & 1) ? kOnes : kZero;
-  }
+  SetBatch(firstBlock);
   // The loop below is the inner loop of a table, so it runs on the arrays
   // themselves; every index in it was settled when the equation was compiled.
-  const Word *const columns = myVariables > 0 ? &myColumns[0] : nullptr;
-  Word *const stack = &myStack[0];
-  Slots slots{&myBuffers[0], &myKinds[0], words, kVector};
-  for (int s = 0; s < myDepth; s++)
-    slots.buffers[s] = stack + static_cast<long long>(s) * words;
-
+  const Slots slots{&myBuffers[0],
+                    &myKinds[0],
+                    myWords,
+                    myVariables > 0 ? &myColumnKinds[0] : nullptr,
+                    myVariables > 0 ? &myColumns[0] : nullptr,
+                    kVector};
   const Step *const steps = &mySteps[0];
   int top = -1;
   for (int i = 0; i < myCount; i++) {
     const Step step = steps[i];
-    const bool variable = step.op == kPush || (step.op >= kAndVariable && step.op <= kXorVariable);
-    const int column = variable ? step.operand & ~kNegated : 0;
-    const Word mask = variable && (step.operand & kNegated) ? ~0ULL : 0;
-    // A variable constant in the batch is that constant, or its opposite.
-    const unsigned char kind = !variable || columnKinds[column] == kVector
-                                   ? static_cast<unsigned char>(kVector)
-                                   : static_cast<unsigned char>(columnKinds[column] ^ (mask & 1));
-    const Word *const right = columns + column * words;
-    switch (step.op) {
-    case kPush:
-      slots.kinds[++top] = kZero;
-      slots.Combine('+', top, kind, right, mask, -1);
-      break;
-    case kConstant:
-      slots.kinds[++top] = step.operand ? kOnes : kZero;
-      break;
-    case kNot:
-      slots.Negate(top);
-      break;
-    case kAnd:
-    case kOr:
-    case kXor:
-      top--;
-      slots.Combine(kOperator[step.op - kAnd], top, slots.kinds[top + 1], slots.buffers[top + 1], 0,
-                    top + 1);
-      break;
-    case kAndVariable:
-    case kOrVariable:
-    case kXorVariable:
-      slots.Combine(kOperator[step.op - kAndVariable], top, kind, right, mask, -1);
-      break;
-    case kSkipAnd:
-    case kSkipOr:
-      // A left operand that decides its AND or OR makes the right one moot.
-      if (slots.kinds[top] == (step.op == kSkipAnd ? kZero : kOnes))
-        i += step.operand;
-      break;
-    case kNop:
-      break;
-    }
+    // A left operand that decides its AND or OR makes the right one moot.
+    if (step.op == kSkipAnd || step.op == kSkipOr)
+      i += slots.kinds[top] == (step.op == kSkipAnd ? kZero : kOnes)
+               ? static_cast<int>(step.operand)
+               : 0;
+    else
+      top = slots.Run(step, top);
   }
   myResult = top;
 }
+
+void BatchEvaluator::Refill(long long block) { Evaluate(block - block % myWords); }

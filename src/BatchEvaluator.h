@@ -1,6 +1,7 @@
 #ifndef BATCH_EVALUATOR_H
 #define BATCH_EVALUATOR_H
 
+#include "apstack.h"
 #include "apstring.h"
 #include "apvector.h"
 
@@ -27,7 +28,7 @@ public:
   unsigned long long Rows(long long first) {
     const long long block = first / kRows;
     if (myBatch < 0 || block < myBatch || block >= myBatch + myWords)
-      Evaluate(block - block % myWords);
+      Refill(block);
     const long long w = block - myBatch;
     return myKinds[myResult] == kVector ? myBuffers[myResult][w] : Constant(myKinds[myResult]);
   }
@@ -82,9 +83,22 @@ private:
     unsigned operand : 24;
   };
 
+  // What compiling holds until a ")" comes: the operators not yet applied,
+  // where each one's test stands (or -1), and where each value's steps begin.
+  struct Pending {
+    apstack<char> ops;
+    apstack<int> tests;
+    apstack<int> starts;
+  };
+
   void Compile(apstring &grouped, const int *column);
+  void Defer(Pending &pending, char op);
+  bool Close(Pending &pending);
   void Emit(Op op, unsigned operand);
   void Link(int test, Op skip);
+  void SetBatch(long long firstBlock);
+  void Refill(long long block);
+  struct Slots;
   void Evaluate(long long firstBlock);
 
   int myVariables;                          // columns in a row
