@@ -74,12 +74,26 @@ public:
                 << std::endl;
       std::exit(1);
     }
+    // Insertions mostly land where the passes are reading, in the cursor's
+    // leaf, whose path is known; only a full leaf or another one needs a
+    // descent.
     Path path;
-    int offset;
-    int id = Descend(loc, true, path, offset);
-    if (myLeaves[id].length == kLeafSize) {
-      SplitLeaf(id, path);
+    Step *steps = path;
+    int id = myCursor;
+    int offset = loc - myCursorStart;
+    const Leaf &cursor = myLeaves[myCursor];
+    if (offset >= 0 && offset <= cursor.length && cursor.length < kLeafSize) {
+      int start;
+      if (!myCursorPathValid)
+        Descend(myCursorStart, false, myCursorPath, start);
+      myCursorPathValid = true;
+      steps = myCursorPath;
+    } else {
       id = Descend(loc, true, path, offset);
+      if (myLeaves[id].length == kLeafSize) {
+        SplitLeaf(id, path);
+        id = Descend(loc, true, path, offset);
+      }
     }
     Leaf &leaf = myLeaves[id];
     std::memmove(leaf.text + offset + 1, leaf.text + offset, leaf.length - offset);
@@ -87,8 +101,8 @@ public:
     leaf.length++;
     const int delta = Delta(ch);
     for (int level = 1; level <= myHeight; level++) {
-      Node &n = myNodes[path[level].node];
-      const int s = path[level].slot;
+      Node &n = myNodes[steps[level].node];
+      const int s = steps[level].slot;
       n.length[s]++;
       if (delta != 0) {
         n.sum[s] += delta;
@@ -196,19 +210,23 @@ private:
     return id;
   }
 
-  // Reading mostly walks forward, so the next leaf is tried before a descent.
+  // Reading mostly walks forward, so the next leaf is tried before a
+  // descent; it is most often the next child of the same node.
   void Seek(int k) {
     const Leaf &cursor = myLeaves[myCursor];
     const int end = myCursorStart + cursor.length;
     if (k >= end && cursor.next >= 0 && k < end + myLeaves[cursor.next].length) {
       myCursor = cursor.next;
       myCursorStart = end;
+      Step &parent = myCursorPath[1];
+      myCursorPathValid = myCursorPathValid && parent.slot + 1 < myNodes[parent.node].count;
+      parent.slot += myCursorPathValid ? 1 : 0;
       return;
     }
-    Path path;
     int offset;
-    myCursor = Descend(k, false, path, offset);
+    myCursor = Descend(k, false, myCursorPath, offset);
     myCursorStart = k - offset;
+    myCursorPathValid = true;
   }
 
   // Scans a leaf from `offset` + step on (from its first or last character
@@ -307,7 +325,10 @@ private:
     return c;
   }
 
+  // A split moves children between nodes, so the cursor's path is found
+  // again at its next descent.
   void SplitLeaf(int id, Path &path) {
+    myCursorPathValid = false;
     const int fresh = NewLeaf();
     Leaf &left = myLeaves[id];
     Leaf &right = myLeaves[fresh];
@@ -399,6 +420,8 @@ private:
   int myHeight = 0; // levels of nodes above the leaves, at least 1
   int myCursor = 0; // the leaf read last, which starts at myCursorStart
   int myCursorStart = 0;
+  Path myCursorPath;              // the way down to myCursor, when valid
+  bool myCursorPathValid = false; // no split since it was found
 };
 
 // Leaves of two cache lines; a node's figures for its children fill a few.
