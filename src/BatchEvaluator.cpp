@@ -174,10 +174,9 @@ struct BatchEvaluator::Slots {
   int words;
   const unsigned char *columnKinds; // each variable's kind in this batch
   const Word *columns;              // and its words
-  unsigned char vector;
 
   QUORVANE_INLINE void Negate(int slot) const {
-    if (kinds[slot] != vector)
+    if (kinds[slot] != kVector)
       kinds[slot] ^= 1;
     else
       Each(buffers[slot], buffers[slot], words, [](auto &a, const auto &) { a = ~a; });
@@ -188,19 +187,17 @@ struct BatchEvaluator::Slots {
   // `kind` says whether right is a vector or constant across the batch.
   QUORVANE_INLINE void Combine(char op, int a, unsigned char kind, const Word *right, Word mask,
                                int b) const {
-    const unsigned char zero = 0;
-    const unsigned char ones = 1;
-    if (kind != vector) {
-      if (op == '*' && kind == zero)
-        kinds[a] = zero;
-      else if (op == '+' && kind == ones)
-        kinds[a] = ones;
-      else if (op == '@' && kind == ones)
+    if (kind != kVector) {
+      if (op == '*' && kind == kZero)
+        kinds[a] = kZero;
+      else if (op == '+' && kind == kOnes)
+        kinds[a] = kOnes;
+      else if (op == '@' && kind == kOnes)
         Negate(a);
       return;
     }
     Word *const left = buffers[a];
-    if (kinds[a] == vector) {
+    if (kinds[a] == kVector) {
       if (op == '*')
         Each(left, right, words, [mask](auto &l, const auto &r) { l &= r ^ mask; });
       else if (op == '+')
@@ -212,10 +209,10 @@ struct BatchEvaluator::Slots {
     // A constant left decides the result or hands over the right: false AND
     // and true OR keep it, and otherwise the result is the right, negated
     // for a true XOR.
-    const bool flip = op == '@' && kinds[a] == ones;
-    if ((op == '*' && kinds[a] == zero) || (op == '+' && kinds[a] == ones))
+    const bool flip = op == '@' && kinds[a] == kOnes;
+    if ((op == '*' && kinds[a] == kZero) || (op == '+' && kinds[a] == kOnes))
       return;
-    kinds[a] = vector;
+    kinds[a] = kVector;
     if (b >= 0) {
       buffers[a] = buffers[b];
       buffers[b] = left;
@@ -276,12 +273,9 @@ void BatchEvaluator::Evaluate(long long firstBlock) {
   SetBatch(firstBlock);
   // The loop below is the inner loop of a table, so it runs on the arrays
   // themselves; every index in it was settled when the equation was compiled.
-  const Slots slots{&myBuffers[0],
-                    &myKinds[0],
-                    myWords,
+  const Slots slots{&myBuffers[0], &myKinds[0], myWords,
                     myVariables > 0 ? &myColumnKinds[0] : nullptr,
-                    myVariables > 0 ? &myColumns[0] : nullptr,
-                    kVector};
+                    myVariables > 0 ? &myColumns[0] : nullptr};
   const Step *const steps = &mySteps[0];
   int top = -1;
   for (int i = 0; i < myCount; i++) {

@@ -48,11 +48,6 @@ public:
     }
   }
 
-  // Words per batch and stack slots, for the tests: a deep equation narrows
-  // the batch so that its stack stays within a few times its length.
-  int words() const { return myWords; }
-  int depth() const { return myDepth; }
-
 private:
   // A stack slot or a variable's column holds all zeros or all ones across
   // the batch, or a vector of words.

@@ -5,10 +5,8 @@
 #include "apvector.h"
 
 #include <cassert>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <iostream>
 #include <new>
 
 // A text that grows one character at a time anywhere in it, for grouping
@@ -69,11 +67,7 @@ public:
 
   // Inserts ch before position loc, 0 <= loc <= length().
   void insert(int loc, char ch) {
-    if (myLength >= INT_MAX - 1) {
-      std::cerr << "apstring: a text of " << myLength + 1LL << " characters is too long"
-                << std::endl;
-      std::exit(1);
-    }
+    apstring::checkedLength(myLength + 1LL);
     // Insertions mostly land where the passes are reading, in the cursor's
     // leaf, whose path is known; only a full leaf or another one needs a
     // descent.

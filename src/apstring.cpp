@@ -11,11 +11,9 @@
 #include <unistd.h>
 #endif
 
-namespace {
-
 // Lengths are ints and the NUL needs a place of its own, so the longest text
 // is INT_MAX - 1 characters. Anything longer ends the run rather than wrap.
-int checkedLength(long long len) {
+int apstring::checkedLength(long long len) {
   if (len > INT_MAX - 1) {
     std::cerr << "apstring: a text of " << len << " characters is too long" << std::endl;
     std::exit(1);
@@ -23,9 +21,11 @@ int checkedLength(long long len) {
   return static_cast<int>(len);
 }
 
+namespace {
+
 int measure(const char *s) {
   assert(s != 0);
-  return checkedLength(static_cast<long long>(std::strlen(s)));
+  return apstring::checkedLength(static_cast<long long>(std::strlen(s)));
 }
 
 // A table of millions of rows is mostly the cost of faulting its pages in;

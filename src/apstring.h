@@ -17,6 +17,11 @@ public:
   const apstring &operator=(const char *s);
   const apstring &operator=(char ch);
 
+  // `len` when a text may have that many characters; otherwise the run ends
+  // with a line saying the text is too long. Texts that grow elsewhere, to
+  // become strings later, are held to the same limit.
+  static int checkedLength(long long len);
+
   int length() const { return myLength; }
   int capacity() const { return myCapacity; }
   const char *c_str() const { return myCstring; }
