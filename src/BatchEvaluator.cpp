@@ -1,5 +1,6 @@
 #include "BatchEvaluator.h"
 
+#include "Platform.h"
 #include "apstack.h"
 
 #include <cstring>
@@ -38,10 +39,13 @@ const char kOperator[] = {'*', '+', '@'};
 // batch narrows so that the stack stays within a few times the equation.
 constexpr long long kStackBudget = 256 << 10;
 
+// Asked once: the processor does not change during a run.
+const bool kHasAvx2 = platform::HasAvx2();
+
 } // namespace
 
-BatchEvaluator::BatchEvaluator(apstring &grouped, apstring &letters)
-    : myVariables(letters.length()), mySteps(grouped.length()) {
+BatchEvaluator::BatchEvaluator(apstring &grouped, apstring &letters, bool baseline)
+    : myVariables(letters.length()), myAvx2(!baseline && kHasAvx2), mySteps(grouped.length()) {
   int column[256];
   for (int &c : column)
     c = -1;
@@ -263,13 +267,10 @@ void BatchEvaluator::SetBatch(long long firstBlock) {
     myBuffers[s] = &myStack[0] + static_cast<long long>(s) * myWords;
 }
 
-// The same code built twice on x86-64, for AVX2 and for the baseline; the
-// loader picks the one the processor runs. Only this file may call it, since
-// the builds are its own.
-#if defined(__x86_64__)
-__attribute__((target_clones("avx2", "default")))
-#endif
-void BatchEvaluator::Evaluate(long long firstBlock) {
+// The evaluation of one batch. It is built twice where the processor may
+// have AVX2: inline in Refill for the baseline, and flattened into
+// EvaluateAvx2 with every operation of Slots, for AVX2.
+QUORVANE_INLINE void BatchEvaluator::Evaluate(long long firstBlock) {
   SetBatch(firstBlock);
   // The loop below is the inner loop of a table, so it runs on the arrays
   // themselves; every index in it was settled when the equation was compiled.
@@ -291,4 +292,19 @@ void BatchEvaluator::Evaluate(long long firstBlock) {
   myResult = top;
 }
 
-void BatchEvaluator::Refill(long long block) { Evaluate(block - block % myWords); }
+#if QUORVANE_AVX2
+QUORVANE_AVX2_TARGET void BatchEvaluator::EvaluateAvx2(long long firstBlock) {
+  Evaluate(firstBlock);
+}
+#endif
+
+void BatchEvaluator::Refill(long long block) {
+  const long long first = block - block % myWords;
+#if QUORVANE_AVX2
+  if (myAvx2) {
+    EvaluateAvx2(first);
+    return;
+  }
+#endif
+  Evaluate(first);
+}

@@ -20,8 +20,10 @@ public:
 
   // `letters` are the variables in table order. The equation must be one
   // that a row's evaluation has read without stopping, so that every ")"
-  // finds an operator and its operands.
-  BatchEvaluator(apstring &grouped, apstring &letters);
+  // finds an operator and its operands. The AVX2 build of the evaluation is
+  // used where the processor has it, unless `baseline` asks for the other,
+  // as the tests and the benchmark do to compare them.
+  BatchEvaluator(apstring &grouped, apstring &letters, bool baseline = false);
 
   // Bit k is the equation's value in row first + k; `first` is a multiple of
   // 64. With fewer than six variables only the low 2^n bits are rows.
@@ -95,8 +97,10 @@ private:
   void Refill(long long block);
   struct Slots;
   void Evaluate(long long firstBlock);
+  void EvaluateAvx2(long long firstBlock);
 
   int myVariables;                          // columns in a row
+  bool myAvx2;                              // Refill runs the AVX2 build
   apvector<Step> mySteps;                   // steps 0..myCount-1 are the equation
   int myCount = 0;                          // at most one step per character
   int myDepth = 0;                          // stack slots the steps need

@@ -1,4 +1,5 @@
 #include "Function.h"
+#include "Platform.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -42,6 +43,7 @@ int Run() {
 } // namespace
 
 int main() {
+  platform::UseBinaryStreams();
   // Memory that cannot be had ends the run with a line, not an abort; the
   // table's own memory is refused earlier, with its size.
   try {

@@ -1,15 +1,13 @@
 #include "apstring.h"
 
+#include "Platform.h"
+
 #include <cassert>
 #include <cctype>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
-#if __has_include(<sys/mman.h>)
-#include <sys/mman.h>
-#include <unistd.h>
-#endif
 
 // Lengths are ints and the NUL needs a place of its own, so the longest text
 // is INT_MAX - 1 characters. Anything longer ends the run rather than wrap.
@@ -28,32 +26,12 @@ int measure(const char *s) {
   return apstring::checkedLength(static_cast<long long>(std::strlen(s)));
 }
 
-// A table of millions of rows is mostly the cost of faulting its pages in;
-// on 2 MiB pages that is a fraction of the work on 4 KiB ones. Only the whole
-// pages inside the buffer are advised, and small buffers are left alone.
-void adviseHugePages(char *buffer, long long size) {
-#if defined(MADV_HUGEPAGE)
-  constexpr long long kWorthIt = 4LL << 20;
-  const long long page = sysconf(_SC_PAGESIZE);
-  if (size < kWorthIt || page <= 0)
-    return;
-  const long long start = static_cast<long long>(reinterpret_cast<unsigned long long>(buffer));
-  char *first = buffer + (page - start % page) % page;
-  char *end = buffer + size - (start + size) % page;
-  if (first < end)
-    madvise(first, end - first, MADV_HUGEPAGE);
-#else
-  (void)buffer;
-  (void)size;
-#endif
-}
-
 // Every buffer the string grows into comes from here: null when the memory
 // cannot be had, and advised to huge pages when it is large.
 char *allocate(long long capacity) {
   char *buffer = new (std::nothrow) char[capacity];
   if (buffer != nullptr)
-    adviseHugePages(buffer, capacity);
+    platform::AdviseHugePages(buffer, capacity);
   return buffer;
 }
 

@@ -193,4 +193,24 @@ TEST(EngineTest, RandomWellFormedEquationsGetTheirTrueTables) {
   EXPECT_GT(multiBatch, 50);
 }
 
+// The evaluator is built twice on x86-64, for AVX2 and for the baseline, and
+// the processor picks one for the table; each must give the tree's rows.
+TEST(EngineTest, BothBuildsOfTheEvaluatorGiveTheTreesRows) {
+  std::mt19937 rng(20261210);
+  for (int i = 0; i < 400; i++) {
+    const std::unique_ptr<Tree> tree = RandomTree(rng, 3 + i % 6, "ABCDEFGHIJKLMNOab01");
+    std::set<char> set;
+    Letters(*tree, set);
+    const std::string letters(set.begin(), set.end());
+    apstring grouped = Grouped(*tree).c_str(), columns = letters.c_str();
+    SCOPED_TRACE(grouped.c_str());
+    for (const bool baseline : {false, true}) {
+      BatchEvaluator evaluator(grouped, columns, baseline);
+      for (long long row = 0; row < (1LL << letters.size()); row++)
+        ASSERT_EQ((evaluator.Rows(row & ~63LL) >> (row & 63)) & 1, Value(*tree, letters, row))
+            << "row " << row << (baseline ? " of the baseline" : "");
+    }
+  }
+}
+
 } // namespace
