@@ -1,0 +1,71 @@
+// Runs the program once, in an instance of its own: an instance that has
+// read to the end of its input would give the next run an empty equation.
+// Standard input, output and error are devices that move whole chunks of
+// bytes, as the console's descriptors do; emscripten's own console streams
+// would take them a byte at a time and read them as UTF-8 lines.
+import createQuorvane from './quorvane.mjs';
+
+// Device numbers above emscripten's own, one per stream.
+const kMajor = 64;
+
+function replaceStream(FS, fd, path, ops) {
+  const dev = FS.makedev(kMajor, fd);
+  FS.registerDevice(dev, ops);
+  FS.mkdev(path, dev);
+  FS.close(FS.getStream(fd));
+  const stream = FS.open(path, fd === 0 ? 'r' : 'w');
+  if (stream.fd !== fd) throw new Error(`${path} opened as descriptor ${stream.fd}, not ${fd}`);
+}
+
+// The bytes written to one stream, kept as the chunks they came in.
+function sink() {
+  const chunks = [];
+  let size = 0;
+  return {
+    ops: {
+      write(stream, buffer, offset, length) {
+        chunks.push(new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length).slice());
+        size += length;
+        return length;
+      },
+    },
+    bytes() {
+      const all = new Uint8Array(size);
+      let at = 0;
+      for (const chunk of chunks.splice(0)) {
+        all.set(chunk, at);
+        at += chunk.length;
+      }
+      return all;
+    },
+  };
+}
+
+async function run(input) {
+  const module = await createQuorvane({ print() {}, printErr() {} });
+  const { FS } = module;
+  let position = 0;
+  replaceStream(FS, 0, '/dev/quorvane-stdin', {
+    read(stream, buffer, offset, length) {
+      const n = Math.min(length, input.length - position);
+      buffer.set(input.subarray(position, position + n), offset);
+      position += n;
+      return n;
+    },
+  });
+  const stdout = sink();
+  const stderr = sink();
+  replaceStream(FS, 1, '/dev/quorvane-stdout', stdout.ops);
+  replaceStream(FS, 2, '/dev/quorvane-stderr', stderr.ops);
+  const status = module.callMain([]);
+  return { stdout: stdout.bytes(), stderr: stderr.bytes(), status };
+}
+
+self.onmessage = async ({ data: input }) => {
+  try {
+    const result = await run(input);
+    self.postMessage(result, [result.stdout.buffer, result.stderr.buffer]);
+  } catch (error) {
+    self.postMessage({ error: `the program failed: ${error && error.message ? error.message : error}` });
+  }
+};
