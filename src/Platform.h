@@ -29,7 +29,10 @@ namespace platform {
 
 inline bool HasAvx2() {
 #if QUORVANE_AVX2
-  // Also false where the system does not save the wide registers.
+  // Also false where the system does not save the wide registers. The
+  // check may run in a static initialiser, before the runtime's own has
+  // read the processor's features, so it asks for them itself.
+  __builtin_cpu_init();
   return __builtin_cpu_supports("avx2") != 0;
 #else
   return false;
