@@ -26,7 +26,7 @@ int main(int argc, char **argv) {
   const struct {
     char kind;
     int n, bytes;
-  } cases[] = {{'s', 20, 20000}, {'p', 20, 20000}, {'t', 22, 20000}, {'x', 20, 20000}};
+  } cases[] = {{'s', 24, 20000}, {'p', 24, 20000}, {'t', 25, 20000}, {'x', 22, 20000}};
   std::printf("%-5s %3s %7s %10s %10s %8s\n", "kind", "n", "bytes", "avx2 s", "baseline s",
               "ratio");
   for (const auto &c : cases) {
