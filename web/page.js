@@ -12,6 +12,8 @@ function run(input) {
   const bytes = typeof input === 'string' ? new TextEncoder().encode(input) : input;
   if (!(bytes instanceof Uint8Array))
     return Promise.reject(new TypeError('run() takes a string or a Uint8Array'));
+  // One run at a time: a new one ends the one under way, whose promise
+  // rejects with "stopped".
   stop();
   return new Promise((resolve, reject) => {
     const worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
