@@ -44,6 +44,7 @@ int Run() {
 
 int main() {
   platform::UseBinaryStreams();
+  platform::HoldWindowAtExit();
   // Memory that cannot be had ends the run with a line, not an abort; the
   // table's own memory is refused earlier, with its size.
   try {

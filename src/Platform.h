@@ -5,10 +5,13 @@
 // the program's bytes are the same everywhere, and these are the only places
 // where reaching them takes each system's own means.
 
+#include <cstdio>
+#include <cstdlib>
+
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
-#include <stdio.h>
+#include <windows.h>
 #elif __has_include(<sys/mman.h>)
 #include <sys/mman.h>
 #include <unistd.h>
@@ -47,6 +50,50 @@ inline void UseBinaryStreams() {
   _setmode(_fileno(stdin), _O_BINARY);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
+
+// A double-click on the .exe gives it a console window of its own, which
+// closes the moment the program ends, table and error lines with it. Only
+// then is there a window to hold open: the program is the one process on
+// its console, and reads and writes that console rather than a pipe or a
+// file. From cmd or PowerShell the shell shares the console, and Wine run
+// from a Unix shell makes a console that outlives the program, so neither
+// waits, nor does any script.
+inline bool HoldsWindowOpen(unsigned long processesOnConsole, bool inputIsConsole,
+                            bool outputIsConsole, bool underWine) {
+  return processesOnConsole == 1 && inputIsConsole && outputIsConsole && !underWine;
+}
+
+#if defined(_WIN32)
+inline bool IsConsole(DWORD which) {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(which), &mode) != 0;
+}
+
+// Waits for Enter on the console itself: what the C library has buffered of
+// the equation's line must not count as the answer.
+inline void WaitForEnter() {
+  std::fflush(stdout);
+  std::fflush(stderr);
+  static const char kAsk[] = "\nPress Enter to close this window.\n";
+  DWORD done = 0;
+  WriteConsoleA(GetStdHandle(STD_OUTPUT_HANDLE), kAsk, sizeof kAsk - 1, &done, nullptr);
+  char line[256];
+  ReadConsoleA(GetStdHandle(STD_INPUT_HANDLE), line, sizeof line, &done, nullptr);
+}
+#endif
+
+// Called first thing: however the run ends, by returning from main or by a
+// fatal stop's exit, a window the program has to itself waits for Enter.
+inline void HoldWindowAtExit() {
+#if defined(_WIN32)
+  DWORD process = 0;
+  const bool underWine =
+      GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr;
+  if (HoldsWindowOpen(GetConsoleProcessList(&process, 1), IsConsole(STD_INPUT_HANDLE),
+                      IsConsole(STD_OUTPUT_HANDLE), underWine))
+    std::atexit(WaitForEnter);
 #endif
 }
 
