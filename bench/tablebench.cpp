@@ -11,7 +11,8 @@
 //              about as fast as this machine makes such a table.
 // Each is measured with standard output on /dev/null and through a pipe to a
 // reader that discards it, since `> file` and `| less` are how tables are used.
-// --grouping instead times 1 MB and 8 MB equations, well formed and malformed.
+// --grouping instead times 1 MB and 8 MB equations, well formed and malformed,
+// by CPU time and peak memory, against --baseline when given.
 // --long times the tables of long equations by CPU time, against --baseline
 // when given, and the evaluator alone against a plain loop of as many word
 // operations on data in cache (the /plain column: above 1 where folding
@@ -222,36 +223,52 @@ void Tables(const std::string &program, const std::string &baseline, const std::
   }
 }
 
-// Equations of about 1 MB and 8 MB: a well-formed one, and malformed ones a
-// script with one slip writes, which go through the character passes and end
-// in a stop, the warning or a table. Grouping must cost n log n, so 8 MB
-// should take about 8 times as long as 1 MB, and peak memory stays small.
-void Grouping(const std::string &program, int runs) {
+// Equations of about 1 MB and 8 MB: malformed ones a script with one slip
+// writes, which go through the character passes and end in a stop, the
+// warning or a table, and well-formed ones. Each is timed by CPU seconds,
+// with its peak memory and that memory over the equation's length, against
+// the baseline (the previous build, say) in the same alternation when one
+// is given. Grouping costs time linear in the length, so 8 MB should take
+// about 8 times as long as 1 MB, and memory stays a few times the equation.
+void Grouping(const std::string &program, const std::string &baseline, int runs) {
   const struct {
-    const char *piece, *tail;
-  } patterns[] = {{"A*B+!C*D+", "A"}, {"!!*", ""}, {"A+", "+"}, {"!", ""}, {"A+B*C@!D+", "A#"}};
-  std::printf("%-14s %9s %6s %10s %10s %10s %9s\n", "equation", "bytes", "status", "program s",
-              "s per MB", "peak MiB", "8MB/1MB");
+    const char *name, *piece, *tail;
+  } patterns[] = {{"!!*...", "!!*", ""},
+                  {"A+...+", "A+", "+"},
+                  {"!...", "!", ""},
+                  {"A+B*C@!D+...A#", "A+B*C@!D+", "A#"},
+                  {"A*B+!C*D+...A", "A*B+!C*D+", "A"},
+                  {"tree of 12", nullptr, nullptr}};
+  std::printf("%-15s %3s %6s %8s %8s %7s", "equation", "MB", "status", "CPU s", "peak MiB",
+              "x len");
+  std::printf(baseline.empty() ? "\n" : " %8s %8s %7s %7s\n", "base s", "base MiB", "x len",
+              "speedup");
   for (const auto &p : patterns) {
-    double oneMB = 0;
     for (const int megabytes : {1, 8}) {
-      std::string eq;
-      while (eq.size() < megabytes * 1000000UL)
+      const size_t bytes = megabytes * 1000000UL;
+      std::string eq = p.piece ? "" : LongEquation('t', 12, static_cast<int>(bytes), 20261209);
+      while (eq.size() < bytes)
         eq += p.piece;
-      eq += std::string(p.tail) + "\n";
-      const Sample warm = Measure({program}, eq, false);
-      std::vector<double> seconds, peak;
-      for (int r = 0; r < runs; r++) {
-        const Sample s = Measure({program}, eq, false);
-        seconds.push_back(s.seconds);
-        peak.push_back(s.peakKiB / 1024.0);
-      }
-      const double median = Median(seconds);
-      oneMB = megabytes == 1 ? median : oneMB;
-      std::printf("%-14s %9zu %6d %10.3f %10.3f %10.1f %9s\n",
-                  (std::string(p.piece) + "..." + p.tail).c_str(), eq.size(), warm.status, median,
-                  median / megabytes, Median(peak),
-                  megabytes == 1 ? "" : std::to_string(median / oneMB).substr(0, 5).c_str());
+      eq += std::string(p.tail ? p.tail : "") + "\n";
+      const int count = baseline.empty() ? 1 : 2;
+      const std::string commands[] = {program, baseline};
+      std::vector<double> cpu[2], peak[2];
+      int status = 0;
+      for (int c = 0; c < count; c++)
+        status = Measure({commands[c]}, eq, false).status;
+      for (int r = 0; r < runs; r++)
+        for (int c = 0; c < count; c++) {
+          const Sample s = Measure({commands[c]}, eq, false);
+          cpu[c].push_back(s.cpuSeconds);
+          peak[c].push_back(s.peakKiB / 1024.0);
+        }
+      const double length = eq.size() / 1048576.0;
+      std::printf("%-15s %3d %6d %8.3f %8.1f %7.2f", p.name, megabytes, status, Median(cpu[0]),
+                  Median(peak[0]), Median(peak[0]) / length);
+      if (count == 2)
+        std::printf(" %8.3f %8.1f %7.2f %7.2f", Median(cpu[1]), Median(peak[1]),
+                    Median(peak[1]) / length, Median(cpu[1]) / Median(cpu[0]));
+      std::printf("\n");
       std::fflush(stdout);
     }
   }
@@ -361,7 +378,7 @@ int main(int argc, char **argv) {
     }
   }
   if (grouping)
-    Grouping(program, runs);
+    Grouping(program, baseline, runs);
   else if (longEquations)
     Long(program, baseline, runs);
   else

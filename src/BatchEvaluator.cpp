@@ -1,6 +1,7 @@
 #include "BatchEvaluator.h"
 
 #include "Platform.h"
+#include "VarintStack.h"
 #include "apstack.h"
 
 #include <cstring>
@@ -41,6 +42,33 @@ constexpr long long kStackBudget = 256 << 10;
 
 // Asked once: the processor does not change during a run.
 const bool kHasAvx2 = platform::HasAvx2();
+
+bool IsOperator(char ch) { return ch == '!' || ch == '+' || ch == '*' || ch == '@'; }
+
+// Where the value on top at the end of the grouped text starts: its first
+// operand. The text is read as a row's evaluation reads it: an operand
+// pushes a value, and each ")" applies the latest operator, which joins two
+// values into the left one's place unless it is a "!". So each value starts
+// where its left operand did, and a stack of those positions ends with the
+// top value's.
+int ResultStart(apstring &grouped, const int *column) {
+  apstack<char> ops;
+  PositionStack starts;
+  for (int i = 0; i < grouped.length(); i++) {
+    const char ch = grouped[i];
+    if (column[static_cast<unsigned char>(ch)] >= 0 || (ch >= '0' && ch <= '9')) {
+      starts.push(i);
+    } else if (IsOperator(ch)) {
+      ops.push(ch);
+    } else if (ch == ')') {
+      char op;
+      ops.pop(op);
+      if (op != '!')
+        starts.pop();
+    }
+  }
+  return starts.top();
+}
 
 } // namespace
 
@@ -86,10 +114,27 @@ BatchEvaluator::BatchEvaluator(apstring &grouped, apstring &letters, bool baseli
 // right one when the left decides the result. It stays a no-op unless the
 // right operand turns out to be exactly the steps after it, and short right
 // operands lose it again.
+//
+// The equation's value is the value on top at the end. Values left under
+// it, operands that no operator joined, are never read again, so the steps
+// start at that value's first operand; of all before it, only the operators
+// still waiting there matter.
 void BatchEvaluator::Compile(apstring &grouped, const int *column) {
+  const int start = ResultStart(grouped, column);
   Pending pending;
+  for (int i = 0; i < start; i++) {
+    char op;
+    int test;
+    if (IsOperator(grouped[i])) {
+      pending.ops.push(grouped[i]);
+      pending.tests.push(-1);
+    } else if (grouped[i] == ')') {
+      pending.ops.pop(op);
+      pending.tests.pop(test);
+    }
+  }
   int depth = 0;
-  for (int i = 0; i < grouped.length(); i++) {
+  for (int i = start; i < grouped.length(); i++) {
     const char ch = grouped[i];
     const int c = column[static_cast<unsigned char>(ch)];
     if (c >= 0 || (ch >= '0' && ch <= '9')) {
@@ -99,7 +144,7 @@ void BatchEvaluator::Compile(apstring &grouped, const int *column) {
       else
         Emit(kConstant, ch != '0');
       depth++;
-    } else if (ch == '!' || ch == '+' || ch == '*' || ch == '@') {
+    } else if (IsOperator(ch)) {
       Defer(pending, ch);
     } else if (ch == ')') {
       depth -= Close(pending) ? 1 : 0;

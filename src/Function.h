@@ -2,15 +2,16 @@
 #define FUNCTION_H
 
 #include "BatchEvaluator.h"
+#include "PassText.h"
 #include "PrecedenceGrouper.h"
 #include "RowBlock.h"
-#include "TextTree.h"
 #include "apstack.h"
 #include "apstring.h"
 #include "apvector.h"
 
 #include <cstdlib>
 #include <iostream>
+#include <utility>
 
 inline apstring HowToUse() {
   return "Quorvane\n"
@@ -45,11 +46,11 @@ public:
 
 private:
   static void Parenthesize(apstring &str);
-  static void AddParenthesis(TextTree &str, char op, int deg);
-  static void CloseRightOperand(TextTree &str, int i);
-  static void OpenLeftOperand(TextTree &str, int i, int deg);
-  static void AddChar(TextTree &str, char ch, int loc);
-  void CalcDegree(apstring f);
+  static void AddParenthesis(PassText &str, char op, int deg);
+  static void CloseRightOperand(PassText &str, int i);
+  static void OpenLeftOperand(PassText &str, int i, int deg);
+  static void AddChar(PassText &str, char ch, int loc);
+  void CalcDegree(apstring &f);
   int LocInVariables(char ch);
   void SortVariables();
   static void swap(char &c1, char &c2);
@@ -65,11 +66,13 @@ private:
   bool myError;                   // set once evaluation finds surplus values
 };
 
+// The equation comes by value, so a caller done with its own moves it in;
+// it is then grouped and kept without another copy.
 inline Function::Function(apstring f) : myError(false) {
   CalcDegree(f);
   Parenthesize(f);
   std::cout << f << std::endl;
-  myFunc = f;
+  myFunc = std::move(f);
   SortVariables();
 }
 
@@ -81,25 +84,29 @@ inline bool Function::IsOp(char ch) { return ch == '!' || ch == '+' || ch == '*'
 
 // A well-formed equation is grouped by precedence. Only a malformed one goes
 // through the four character passes, whose odd groupings, warning and stops
-// are what such an equation has always got. They work on a tree of the text,
-// so that a long equation costs n log n rather than n squared.
+// are what such an equation has always got. They work on a text made for
+// the way they read and insert, so that a long equation costs time linear
+// in its length, not its square.
 inline void Function::Parenthesize(apstring &str) {
   if (PrecedenceGrouper::Group(str))
     return;
-  TextTree text(str);
+  PassText text(str);
+  str = apstring();
   AddParenthesis(text, '!', 1);
   AddParenthesis(text, '*', 2);
   AddParenthesis(text, '@', 2);
   AddParenthesis(text, '+', 2);
-  str = text.text();
+  str = text.take();
 }
 
-inline void Function::AddChar(TextTree &str, char ch, int loc) { str.insert(loc, ch); }
+inline void Function::AddChar(PassText &str, char ch, int loc) { str.insert(loc, ch); }
 
 // Operands are one character or a parenthesized group, judged only by the
 // characters next to the operator; malformed text may run the scan off either
 // end, which the text's index test turns into the run's end.
-inline void Function::AddParenthesis(TextTree &str, char op, int deg) {
+inline void Function::AddParenthesis(PassText &str, char op, int deg) {
+  if (!str.start(op))
+    return;
   for (int i = 0; i < str.length(); i++) {
     if (str[i] != op)
       continue;
@@ -107,18 +114,19 @@ inline void Function::AddParenthesis(TextTree &str, char op, int deg) {
     OpenLeftOperand(str, i, deg);
     i++; // past the operator, which a "(" on its left has moved to i + 1
   }
+  str.finish();
 }
 
 // A one-character operand that already has a ")" after it gets none; a group
 // always gets one, right after its own ")". Either lies after the operator.
-inline void Function::CloseRightOperand(TextTree &str, int i) {
+inline void Function::CloseRightOperand(PassText &str, int i) {
   if (str[i + 1] == '(')
     AddChar(str, ')', str.partner(i + 1, 1) + 1);
   else if (i + 2 >= str.length() || str[i + 2] != ')')
     AddChar(str, ')', i + 2);
 }
 
-inline void Function::OpenLeftOperand(TextTree &str, int i, int deg) {
+inline void Function::OpenLeftOperand(PassText &str, int i, int deg) {
   if (deg == 1) {
     if (i == 0 || str[i - 1] != '(')
       AddChar(str, '(', i);
@@ -129,7 +137,8 @@ inline void Function::OpenLeftOperand(TextTree &str, int i, int deg) {
   }
 }
 
-inline void Function::CalcDegree(apstring f) {
+// Reads the equation as typed; it is not changed.
+inline void Function::CalcDegree(apstring &f) {
   for (int i = 0; i < f.length(); i++) {
     if (!IsVariable(f[i]) || LocInVariables(f[i]) != -1)
       continue;

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -28,7 +29,7 @@ int Run() {
     return 1;
   }
   std::cout << "Truth Table:\n";
-  Function f(str);
+  Function f(std::move(str));
   const apstring table = f.MakeTruthTable();
   // The table is written by its length, not measured again, and a table lost
   // on a full disk or a closed pipe must not pass for success.
@@ -45,6 +46,7 @@ int Run() {
 int main() {
   platform::UseBinaryStreams();
   platform::HoldWindowAtExit();
+  platform::ReturnFreedMemory();
   // Memory that cannot be had ends the run with a line, not an abort; the
   // table's own memory is refused earlier, with its size.
   try {

@@ -16,6 +16,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 #endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 // A second build of the evaluation for AVX2 exists where the compiler can
 // make one for an x86-64 target; the processor decides at run time whether
@@ -94,6 +97,17 @@ inline void HoldWindowAtExit() {
   if (HoldsWindowOpen(GetConsoleProcessList(&process, 1), IsConsole(STD_INPUT_HANDLE),
                       IsConsole(STD_OUTPUT_HANDLE), underWine))
     std::atexit(WaitForEnter);
+#endif
+}
+
+// A long equation's texts and trees come and go in buffers of megabytes.
+// glibc would raise its threshold for mapping a buffer of its own each time
+// it frees a large one, and then serve the next ones from a heap that keeps
+// what they free; with the threshold fixed, every buffer of a megabyte or
+// more goes back to the system when it is freed.
+inline void ReturnFreedMemory() {
+#if defined(__GLIBC__)
+  mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
 }
 

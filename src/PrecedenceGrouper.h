@@ -1,38 +1,41 @@
 #ifndef PRECEDENCE_GROUPER_H
 #define PRECEDENCE_GROUPER_H
 
+#include "VarintStack.h"
 #include "apstack.h"
 #include "apstring.h"
-#include "apvector.h"
+
+#include <climits>
+#include <new>
 
 // Recognises a well-formed equation and writes it fully grouped by
-// precedence, in one left-to-right pass: a precedence table and a loop, with
-// explicit stacks, so that deep nesting costs memory and never call stack.
+// precedence: a precedence table and a loop, with an explicit stack of
+// operators, so that deep nesting costs memory and never call stack. The
+// typed parentheses are dropped, and every operator gets one pair of its own
+// around its operands.
 //
-// No tree is built. Each operator, once reduced, knows the first and last
-// character of its whole operand span, and puts one "(" before the first and
-// one ")" after the last; the typed parentheses are dropped. The grouped text
-// is then the characters with their counts of "(" and ")" around them.
+// No tree is built, nor anything per character but the answer. An operator,
+// once reduced, puts one ")" after the operand read last and one "(" before
+// the first character of its span. Read from the left, every ")" so goes
+// after the latest operand; read from the right, with the same precedences,
+// every "(" goes before the leftmost operand or "!" so far. So one pass from
+// the left checks the equation and counts each operand's ")", and one from
+// the right writes the grouped text backwards, counting the "(" as it goes.
 class PrecedenceGrouper {
 public:
   // Rewrites str into its grouped form and returns true when the whole of it
   // is a well-formed equation; otherwise leaves it alone and returns false.
   static bool Group(apstring &str) {
-    PrecedenceGrouper g(str.length());
-    if (!g.Parse(str))
+    PrecedenceGrouper g;
+    if (!g.Check(str))
       return false;
-    str = g.Emit(str);
+    str = g.Write(str);
     return true;
   }
 
 private:
-  explicit PrecedenceGrouper(int length) : myOpens(length), myCloses(length) {
-    for (int i = 0; i < length; i++)
-      myOpens[i] = myCloses[i] = 0;
-  }
-
-  // How tightly each operator binds; "(" binds nothing, so no operator
-  // reduces past it.
+  // How tightly each operator binds; a parenthesis binds nothing, so no
+  // operator reduces past it.
   static int Precedence(char op) {
     switch (op) {
     case '!':
@@ -52,109 +55,131 @@ private:
     return (ch >= 'A' && ch <= 'Z') || (ch >= 'a' && ch <= 'z') || (ch >= '0' && ch <= '9');
   }
 
-  bool Parse(apstring &str) {
+  // From the left: true when str is well formed, with the ")" after each
+  // operand on myCounts and the grouped text's length in myLength.
+  bool Check(apstring &str) {
     bool wantOperand = true;
+    int closes = -1; // ")" after the latest operand; -1 before the first
+    // Each reduction is one operator, and one pair in the grouped text.
+    const auto reduce = [this](int precedence) {
+      const int count = Reduce(precedence);
+      myLength += 2LL * count;
+      return count;
+    };
     for (int i = 0; i < str.length(); i++) {
       const char ch = str[i];
+      myLength += ch != '(' && ch != ')' ? 1 : 0;
       if (wantOperand) {
         if (IsOperand(ch)) {
-          PushSpan(i, i);
+          if (closes >= 0)
+            myCounts.push(closes);
+          closes = 0;
           wantOperand = false;
         } else if (ch == '!' || ch == '(') {
           myOps.push(ch);
-          myOpAt.push(i);
         } else {
           return false;
         }
       } else if (Precedence(ch) > 0 && ch != '!') {
         // Operators of one kind group from the left, so an equal one on the
         // stack is reduced first.
-        ReduceWhileAtLeast(Precedence(ch));
+        closes += reduce(Precedence(ch) - 1);
         myOps.push(ch);
-        myOpAt.push(i);
         wantOperand = true;
       } else if (ch == ')') {
-        ReduceWhileAtLeast(1);
-        if (!PopOpen())
+        closes += reduce(0);
+        if (myOps.isEmpty())
           return false;
+        char open;
+        myOps.pop(open);
       } else {
         return false;
       }
     }
     if (wantOperand)
       return false;
-    ReduceWhileAtLeast(1);
-    return myOps.isEmpty();
+    closes += reduce(0);
+    if (!myOps.isEmpty())
+      return false;
+    myCounts.push(closes);
+    return true;
   }
 
-  // Reduces the operators on top of the stack that bind at least as tightly
-  // as `precedence`; stops at a "(" or at the bottom.
-  void ReduceWhileAtLeast(int precedence) {
+  // From the right, over a well-formed str: the grouped text, written from
+  // its end. A binary operator reduces only those that bind more tightly,
+  // since of equal ones the left is reduced first; a "!" at once, since
+  // nothing binds more tightly and its operand is complete.
+  apstring Write(apstring &str) {
+    const long long capped = myLength > INT_MAX ? INT_MAX : myLength;
+    const int length = apstring::checkedLength(capped);
+    apstring out = Blank(length);
+    int w = length; // out[w..length) is written
+    int opens = 0;  // "(" before the leftmost operand or "!" so far
+    for (int i = str.length() - 1; i >= 0; i--) {
+      const char ch = str[i];
+      if (ch == ')') {
+        myOps.push(ch);
+        continue;
+      }
+      if (ch == '(') {
+        opens += Reduce(0);
+        char close;
+        myOps.pop(close);
+        continue;
+      }
+      if (Precedence(ch) > 0 && ch != '!')
+        opens += Reduce(Precedence(ch));
+      // The leftmost so far has all its "(": everything left of it now
+      // reduces before whatever is written next.
+      Put(out, w, '(', opens);
+      opens = 0;
+      if (IsOperand(ch))
+        Put(out, w, ')', myCounts.pop());
+      out[--w] = ch;
+      if (ch == '!')
+        opens = 1;
+      else if (!IsOperand(ch))
+        myOps.push(ch);
+    }
+    Put(out, w, '(', opens + Reduce(0));
+    return out;
+  }
+
+  // Pops the operators above the innermost parenthesis that bind more
+  // tightly than `precedence`, and returns how many.
+  int Reduce(int precedence) {
+    int count = 0;
     while (!myOps.isEmpty()) {
       char op;
-      int at;
       myOps.pop(op);
-      myOpAt.pop(at);
-      if (Precedence(op) < precedence) {
+      if (Precedence(op) <= precedence) {
         myOps.push(op);
-        myOpAt.push(at);
-        return;
+        break;
       }
-      int first;
-      int last;
-      int leftLast;
-      PopSpan(first, last);
-      if (op == '!')
-        first = at;
-      else
-        PopSpan(first, leftLast);
-      myOpens[first]++;
-      myCloses[last]++;
-      PushSpan(first, last);
+      count++;
     }
+    return count;
   }
 
-  // Takes the "(" that a ")" closes; false when there is none.
-  bool PopOpen() {
-    if (myOps.isEmpty())
-      return false;
-    char op;
-    int at;
-    myOps.pop(op);
-    myOpAt.pop(at);
-    return op == '(';
+  static void Put(apstring &out, int &w, char ch, int count) {
+    for (int k = 0; k < count; k++)
+      out[--w] = ch;
   }
 
-  void PushSpan(int first, int last) {
-    myFirsts.push(first);
-    myLasts.push(last);
+  // A text of `length` characters, taken in one allocation.
+  static apstring Blank(int length) {
+    static const char kFill[256] = {};
+    apstring text;
+    if (!text.reserve(length + 1))
+      throw std::bad_alloc();
+    for (int done = 0; done < length; done += 256)
+      text.append(kFill, length - done < 256 ? length - done : 256);
+    return text;
   }
 
-  void PopSpan(int &first, int &last) {
-    myFirsts.pop(first);
-    myLasts.pop(last);
-  }
-
-  apstring Emit(apstring &str) {
-    apstring grouped;
-    for (int i = 0; i < str.length(); i++) {
-      if (str[i] == '(' || str[i] == ')')
-        continue;
-      for (int k = 0; k < myOpens[i]; k++)
-        grouped += '(';
-      grouped += str[i];
-      for (int k = 0; k < myCloses[i]; k++)
-        grouped += ')';
-    }
-    return grouped;
-  }
-
-  apvector<int> myOpens;  // "(" to write before character i of the equation
-  apvector<int> myCloses; // ")" to write after character i
-  apstack<char> myOps;    // pending operators and open "(", innermost on top
-  apstack<int> myOpAt;    // where each of myOps stands in the equation
-  apstack<int> myFirsts;  // operands so far: first character of each span
-  apstack<int> myLasts;   // and its last character
+  apstack<char> myOps;    // pending operators and parentheses, innermost on top
+  VarintStack myCounts;   // each operand's ")", the latest on top
+  long long myLength = 0; // of the grouped text
 };
 
 #endif

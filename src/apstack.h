@@ -3,6 +3,7 @@
 
 #include "apvector.h"
 
+#include <climits>
 #include <cstdlib>
 #include <iostream>
 
@@ -16,7 +17,7 @@ public:
 
   void push(const T &item) {
     if (myTop + 1 >= myElements.length())
-      myElements.resize(2 * myElements.length());
+      myElements.resize(Grown(myElements.length()));
     myTop++;
     myElements[myTop] = item;
   }
@@ -34,6 +35,10 @@ public:
   bool isEmpty() const { return myTop == -1; }
 
 private:
+  // Twice the room, short of overflowing an int; a stack that cannot grow
+  // any further fails the index test at its next push.
+  static int Grown(int room) { return room >= INT_MAX / 2 ? INT_MAX : room < 1 ? 1 : 2 * room; }
+
   int myTop;              // index of the top element; -1 when empty
   apvector<T> myElements; // elements 0..myTop, bottom to top; room never shrinks
 };

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
 
 // Lengths are ints and the NUL needs a place of its own, so the longest text
 // is INT_MAX - 1 characters. Anything longer ends the run rather than wrap.
@@ -49,6 +50,11 @@ apstring::apstring(const apstring &str)
   std::memcpy(myCstring, str.myCstring, myCapacity);
 }
 
+// The source is left with the new string's empty buffer.
+apstring::apstring(apstring &&str) : apstring() { // NOLINT(performance-noexcept-move-constructor)
+  *this = std::move(str);
+}
+
 apstring::~apstring() { delete[] myCstring; }
 
 // The old text is not needed once the buffer is too small, so it is released
@@ -70,6 +76,21 @@ const apstring &apstring::operator=(const apstring &rhs) {
     return *this;
   reserveForAssign(rhs.myLength);
   std::memcpy(myCstring, rhs.myCstring, myLength + 1);
+  return *this;
+}
+
+// The buffers change hands: the source takes the old text, which goes when
+// the source does. Moving a string into itself leaves it as it was.
+const apstring &apstring::operator=(apstring &&rhs) noexcept {
+  char *const buffer = myCstring;
+  const int length = myLength;
+  const int capacity = myCapacity;
+  myCstring = rhs.myCstring;
+  myLength = rhs.myLength;
+  myCapacity = rhs.myCapacity;
+  rhs.myCstring = buffer;
+  rhs.myLength = length;
+  rhs.myCapacity = capacity;
   return *this;
 }
 
@@ -140,21 +161,34 @@ void apstring::indexFailure(int k) const {
 std::ostream &operator<<(std::ostream &os, const apstring &str) { return os << str.c_str(); }
 
 namespace {
-bool isSpace(char ch) { return std::isspace(static_cast<unsigned char>(ch)); }
+// What std::isspace finds white in the "C" locale, which the program never
+// leaves, without a library call for every character of the equation.
+bool isSpace(char ch) { return ch == ' ' || (ch >= '\t' && ch <= '\r'); }
 } // namespace
 
 // Reads one whitespace-delimited word. The delimiter goes back into the
 // stream so that the caller sees it; a word cut off by the end of input is
-// kept whole and leaves the stream failed.
+// kept whole and leaves the stream failed. After the first character the
+// word is taken from the stream's buffer itself: a formatted read per
+// character would cost most of the time a long equation takes.
 std::istream &operator>>(std::istream &is, apstring &str) {
   char ch = '\0';
   str = "";
   if (!(is >> ch))
     return is;
-  do {
-    str += ch;
-  } while (is.get(ch) && !isSpace(ch));
-  if (is && isSpace(ch))
-    is.putback(ch);
-  return is;
+  str += ch;
+  std::streambuf *const in = is.rdbuf();
+  for (;;) {
+    const int next = in->sbumpc();
+    if (next == std::char_traits<char>::eof()) {
+      is.setstate(std::ios::eofbit | std::ios::failbit);
+      return is;
+    }
+    if (isSpace(static_cast<char>(next))) {
+      if (in->sputbackc(static_cast<char>(next)) == std::char_traits<char>::eof())
+        is.setstate(std::ios::badbit);
+      return is;
+    }
+    str += static_cast<char>(next);
+  }
 }

@@ -1,12 +1,8 @@
-#include "TextTree.h"
+#include "VarintStack.h"
 #include "apstack.h"
 #include "apvector.h"
 
 #include <gtest/gtest.h>
-
-#include <algorithm>
-#include <random>
-#include <string>
 
 namespace {
 
@@ -51,55 +47,24 @@ TEST(ApstackTest, ElevenElementsComeBackReversedAcrossTheGrowth) {
   }
 }
 
-// The partner a character-by-character scan finds, or -2 when it runs off.
-int ScannedPartner(const std::string &text, int from) {
-  const int step = text[from] == '(' ? 1 : -1;
-  int depth = 1;
-  for (int t = from + step; t >= 0 && t < static_cast<int>(text.size()); t += step) {
-    depth += text[t] == '(' ? step : text[t] == ')' ? -step : 0;
-    if (depth == 0)
-      return t;
+// Numbers of every width come back in reverse order, across the bytes'
+// 7-bit groups; positions come back from their distances.
+TEST(VarintStackTest, NumbersAndPositionsComeBackReversed) {
+  const int numbers[] = {0, 1, 127, 128, 300, 16383, 16384, 2097151, 2097152, 1 << 28, 2147483647};
+  VarintStack s;
+  PositionStack p;
+  for (int n : numbers) {
+    s.push(n);
+    p.push(n);
+    ASSERT_EQ(p.top(), n);
   }
-  return -2;
-}
-
-// Leaves of four characters under nodes of four children stand a dozen
-// levels high after a few hundred insertions, so random edits reach every
-// split, the root's growth and stale figures at every level. A plain string
-// is the meaning.
-TEST(TextTreeTest, RandomEditsMatchAPlainString) {
-  std::mt19937 rng(20261209);
-  int searches = 0;
-  for (int round = 0; round < 300; round++) {
-    std::string plain;
-    for (int k = rng() % 40; k > 0; k--)
-      plain += "()(A"[rng() % 4];
-    apstring start = plain.c_str();
-    BasicTextTree<4, 4> tree(start);
-    // Half the positions follow on from the last, as the grouping passes
-    // read and insert, so that the tree's cursor is used as well as left.
-    int pos = 0;
-    for (int step = 0; step < 600; step++) {
-      pos = rng() % 2 ? static_cast<int>(rng() % (plain.size() + 1))
-                      : std::min(pos + static_cast<int>(rng() % 3), static_cast<int>(plain.size()));
-      if (rng() % 2) {
-        const char ch = "()()(A"[rng() % 6];
-        plain.insert(plain.begin() + pos, ch);
-        tree.insert(pos, ch);
-      } else if (pos < static_cast<int>(plain.size())) {
-        ASSERT_EQ(tree[pos], plain[pos]) << pos;
-        const int partner = plain[pos] == 'A' ? -2 : ScannedPartner(plain, pos);
-        if (partner >= 0) {
-          ASSERT_EQ(tree.partner(pos, plain[pos] == '(' ? 1 : -1), partner) << pos;
-          searches++;
-        }
-      }
-      ASSERT_EQ(tree.length(), static_cast<int>(plain.size()));
-    }
-    const apstring text = tree.text();
-    ASSERT_EQ(std::string(text.c_str(), text.length()), plain);
+  for (int k = sizeof numbers / sizeof *numbers - 1; k >= 0; k--) {
+    SCOPED_TRACE(numbers[k]);
+    EXPECT_EQ(s.pop(), numbers[k]);
+    EXPECT_EQ(p.pop(), numbers[k]);
   }
-  EXPECT_GT(searches, 10000);
+  EXPECT_TRUE(s.isEmpty());
+  EXPECT_TRUE(p.isEmpty());
 }
 
 } // namespace

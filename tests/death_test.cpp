@@ -208,6 +208,26 @@ constexpr int kWords = 600;
 constexpr int kWords = 6000;
 #endif
 
+// Groups a malformed word as the program does and checks it against the
+// reference passes: the echo line, or the exact stop line and status 1.
+// Returns whether it stopped.
+bool GroupsAsTheReferencePasses(const std::string &word) {
+  try {
+    const std::string grouped = ReferencePasses::Group(word);
+    std::ostringstream echo;
+    std::streambuf *saved = std::cout.rdbuf(echo.rdbuf());
+    { Function f(word.c_str()); }
+    std::cout.rdbuf(saved);
+    EXPECT_EQ(echo.str(), grouped + "\n");
+    return false;
+  } catch (const ReferencePasses::Stop &stop) {
+    const std::string line =
+        "index out of range: " + std::to_string(stop.index) + " string: " + stop.text;
+    EXPECT_EXIT(Function f(word.c_str()), ::testing::ExitedWithCode(1), Exactly(line));
+    return true;
+  }
+}
+
 TEST(DeathTest, GroupingMatchesTheCharacterPasses) {
   std::mt19937 rng(20261209);
   int compared = 0, stops = 0;
@@ -218,22 +238,34 @@ TEST(DeathTest, GroupingMatchesTheCharacterPasses) {
       continue;
     SCOPED_TRACE(word);
     compared++;
-    try {
-      const std::string grouped = ReferencePasses::Group(word);
-      std::ostringstream echo;
-      std::streambuf *saved = std::cout.rdbuf(echo.rdbuf());
-      { Function f(word.c_str()); }
-      std::cout.rdbuf(saved);
-      ASSERT_EQ(echo.str(), grouped + "\n");
-    } catch (const ReferencePasses::Stop &stop) {
-      stops++;
-      const std::string line =
-          "index out of range: " + std::to_string(stop.index) + " string: " + stop.text;
-      ASSERT_EXIT(Function f(word.c_str()), ::testing::ExitedWithCode(1), Exactly(line));
-    }
+    stops += GroupsAsTheReferencePasses(word) ? 1 : 0;
+    if (HasFailure())
+      return;
   }
   EXPECT_GT(stops, kWords / 6);
   EXPECT_GT(compared - stops, kWords / 6);
+}
+
+// The long malformed equations scripts write, each repeated to a few
+// thousand characters and with an odd and an even count: long chains of
+// groups, of NOTs and of operators, where every operator's partner search
+// reaches far.
+TEST(DeathTest, LongMalformedEquationsMatchTheCharacterPasses) {
+  const struct {
+    const char *piece, *tail;
+  } patterns[] = {{"!!*", ""},       {"A+", "+"},        {"!", ""},  {"A+B*C@!D+", "A#"},
+                  {"(A*", "B"},      {"A)+(", "B"},      {"AB", ""}, {"!(A+", ")"},
+                  {"((A@B)", ")"},   {"A*(B+C)@", "D"}};
+  for (const auto &p : patterns) {
+    for (const int length : {2000, 2001}) {
+      std::string word;
+      while (static_cast<int>(word.size()) < length)
+        word += p.piece;
+      word += p.tail;
+      SCOPED_TRACE(word.substr(0, 24));
+      GroupsAsTheReferencePasses(word);
+    }
+  }
 }
 
 } // namespace

@@ -309,6 +309,10 @@ TEST(ProgramTest, ResultsByRow) {
       {"A*A+A", "A", "01", false},
       {"A+BC", "ABC", "01010101", true},
       {"AB+C", "ABC", "01110111", true},
+      // Only the top value counts: what lies under it is never read again,
+      // though an operator before its first operand may still apply to it.
+      {"AB*C", "ABC", "00010001", true},
+      {"A!B", "AB", "1010", true},
       {"A*0", "A", "00", false},
       {"A@0", "A", "01", false},
       {"A+1", "A", "11", false},
