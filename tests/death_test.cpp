@@ -253,9 +253,9 @@ TEST(DeathTest, GroupingMatchesTheCharacterPasses) {
 TEST(DeathTest, LongMalformedEquationsMatchTheCharacterPasses) {
   const struct {
     const char *piece, *tail;
-  } patterns[] = {{"!!*", ""},       {"A+", "+"},        {"!", ""},  {"A+B*C@!D+", "A#"},
-                  {"(A*", "B"},      {"A)+(", "B"},      {"AB", ""}, {"!(A+", ")"},
-                  {"((A@B)", ")"},   {"A*(B+C)@", "D"}};
+  } patterns[] = {{"!!*", ""},     {"A+", "+"},      {"!", ""},  {"A+B*C@!D+", "A#"},
+                  {"(A*", "B"},    {"A)+(", "B"},    {"AB", ""}, {"!(A+", ")"},
+                  {"((A@B)", ")"}, {"A*(B+C)@", "D"}};
   for (const auto &p : patterns) {
     for (const int length : {2000, 2001}) {
       std::string word;
