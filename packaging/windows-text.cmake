@@ -6,6 +6,7 @@
 # lines wide enough that every message it lists stands on one line, as the
 # program writes it, and can be searched for; nor are lines justified, which
 # would widen the blanks inside one. @VERSION@ in IN is replaced.
+cmake_minimum_required(VERSION 3.25) # so that "@...@" in a string is only text
 if(MANUAL)
   file(READ "${IN}" page)
   string(REGEX REPLACE "^([^\n]*\n)" "\\1.na\n" page "${page}")

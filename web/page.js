@@ -1,153 +1,194 @@
-// The page around the program. window.quorvane.run(input) runs it once in a
-// Web Worker of its own and resolves to its exact bytes and status; the
+// The page around the program: the field and its hints, the two views of a
+// result, the exports, and the equation in the address. window.quorvane.run
+// runs the program once and resolves to its exact bytes and status; the
 // page itself goes through the same call.
-
-// A table can run to hundreds of megabytes: the page shows its first lines
-// and offers the whole text as a download.
-const kShownLines = 10000;
-
-let current = null; // the worker of the run under way, and how to end it
-
-function run(input) {
-  const bytes = typeof input === 'string' ? new TextEncoder().encode(input) : input;
-  if (!(bytes instanceof Uint8Array))
-    return Promise.reject(new TypeError('run() takes a string or a Uint8Array'));
-  // One run at a time: a new one ends the one under way, whose promise
-  // rejects with "stopped".
-  stop();
-  return new Promise((resolve, reject) => {
-    const worker = new Worker(new URL('worker.js', import.meta.url), { type: 'module' });
-    const end = (settle, value) => {
-      worker.terminate();
-      if (current && current.worker === worker) current = null;
-      settle(value);
-    };
-    current = { worker, cancel: () => end(reject, new Error('stopped')) };
-    worker.onmessage = ({ data }) =>
-      data.error ? end(reject, new Error(data.error)) : end(resolve, data);
-    worker.onerror = (event) => {
-      event.preventDefault();
-      end(reject, new Error(`the program could not be loaded: ${event.message || 'no reason given'}`));
-    };
-    worker.postMessage(bytes.slice());
-  });
-}
-
-function stop() {
-  if (current) current.cancel();
-}
+import { equationInAddress, onAddressChange, putInAddress } from './address.js';
+import { exportTable, save } from './exports.js';
+import { opening, preload, run, stop } from './program.js';
+import { kWarning, readTable } from './table.js';
+import { lineAsTerminal, linesOf, showTable, showTerminal } from './view.js';
 
 window.quorvane = { run, stop };
 
-// The text as a terminal shows it: a backspace steps back one column, and
-// what comes next covers what stood there.
-export function asTerminal(text) {
-  const lines = [];
-  let line = [];
-  let column = 0;
-  for (const ch of text) {
-    if (ch === '\n') {
-      lines.push(line.join(''));
-      line = [];
-      column = 0;
-    } else if (ch === '\b') {
-      column = Math.max(0, column - 1);
-    } else if (ch === '\r') {
-      column = 0;
-    } else {
-      while (line.length < column) line.push(' ');
-      line[column++] = ch;
-    }
-  }
-  if (line.length > 0) lines.push(line.join(''));
-  return lines;
-}
-
 const $ = (id) => document.getElementById(id);
-const decoder = new TextDecoder();
+const kPrompt = new TextEncoder().encode('Enter Equation:\n');
+const kViewKey = 'quorvane-view';
+
+// Where the program's answer starts: right after its prompt.
+function afterPrompt(stdout) {
+  const limit = Math.min(stdout.length, 4096);
+  for (let i = 0; i + kPrompt.length <= limit; i++)
+    if (kPrompt.every((byte, k) => stdout[i + k] === byte)) return i + kPrompt.length;
+  return 0;
+}
 
 function problem(text) {
   $('problem').textContent = text;
   $('problem').hidden = !text;
 }
 
-// The first lines of a text, without decoding all of a huge one.
-function firstLines(bytes, count) {
-  let end = 0;
-  for (let n = 0; n < count && end < bytes.length; n++) {
-    const next = bytes.indexOf(10, end);
-    end = next < 0 ? bytes.length : next + 1;
+// Says what the field will hand over, without changing a byte of it.
+function hint() {
+  const value = $('equation').value;
+  const hints = [];
+  const blank = value.search(/\s/);
+  if (blank >= 0) {
+    const word = value.trimStart().match(/^\S*/)[0];
+    hints.push(`The program reads up to the first blank, so it will see only “${word}”. ` +
+      'Leave out the blanks to give it the whole equation.');
   }
-  return { text: decoder.decode(bytes.subarray(0, end)), whole: end >= bytes.length };
+  const foreign = value.match(/[^\0-\x7f]/u)?.[0];
+  if (foreign)
+    hints.push(`Only the letters A–Z and a–z are variables; “${foreign}” is not one of them, ` +
+      'and the program reads its bytes as other characters.');
+  $('hint').textContent = hints.join(' ');
+  $('hint').hidden = hints.length === 0;
 }
 
+let shown = null; // what the result area shows: { stdout, shape, views }
 let download = null;
-let opening = new Uint8Array(); // the banner and the prompt, as the program writes them
 
-// The answer to the equation shows below the field, so the banner and the
-// prompt above it are not shown again; the download has every byte.
-function show({ stdout, stderr, status }) {
-  const repeated = opening.length > 0 && opening.every((byte, i) => stdout[i] === byte);
-  const { text, whole } = firstLines(stdout.subarray(repeated ? opening.length : 0), kShownLines);
-  $('stdout').textContent = asTerminal(text).join('\n');
+function setView(name) {
+  localStorage.setItem(kViewKey, name);
+  for (const view of ['terminal', 'table']) {
+    $(`view-${view}`).setAttribute('aria-pressed', String(view === name));
+    $(`${view}-view`).hidden = view !== name;
+  }
+  if (shown) draw();
+}
+
+const currentView = () => (localStorage.getItem(kViewKey) === 'table' ? 'table' : 'terminal');
+
+function draw() {
+  shown.sight?.close();
+  const { stdout, shape } = shown;
+  if (currentView() === 'table') {
+    $('table').hidden = !shape.letters;
+    $('no-table').hidden = Boolean(shape.letters);
+    shown.sight = shape.letters ? showTable($('table'), stdout, shape) : null;
+    return;
+  }
+  const table = Boolean(shape.letters);
+  const before = linesOf(stdout, shape.start, table ? shape.first : stdout.length);
+  shown.sight = showTerminal($('terminal'), {
+    before,
+    rows: table ? shape.rows : 0,
+    rowText: (k) => lineAsTerminal(stdout.subarray(shape.first + k * shape.rowLength,
+      shape.first + (k + 1) * shape.rowLength - 1)),
+    after: shape.warning ? [kWarning] : [],
+  });
+}
+
+function show({ stdout, stderr, status, blob }) {
+  const shape = readTable(stdout, afterPrompt(stdout));
+  shown = { stdout, shape };
+  const echo = shape.echo ? lineAsTerminal(stdout.subarray(...shape.echo)) : '';
+  $('echo').textContent = echo;
+  $('echo-line').hidden = !echo;
+  $('warning').hidden = !shape.warning;
+  $('exports').hidden = !shape.letters;
+  const messages = stderr.length > 0;
+  $('messages').hidden = !messages;
+  $('stderr').textContent = messages ? linesOf(stderr, 0, stderr.length).join('\n') : '';
   if (download) URL.revokeObjectURL(download);
-  download = URL.createObjectURL(new Blob([stdout], { type: 'application/octet-stream' }));
-  const more = $('more');
-  more.replaceChildren();
-  more.append(
-    whole
-      ? 'The whole output, byte for byte: '
-      : `The first ${kShownLines} lines are shown. All ${stdout.length} bytes: `,
-  );
-  const link = document.createElement('a');
-  link.href = download;
-  link.download = 'quorvane-output.txt';
-  link.textContent = 'download';
-  more.append(link);
-  more.hidden = false;
-  $('stderr').textContent = asTerminal(decoder.decode(stderr)).join('\n');
-  $('status').textContent = `Exit status ${status}`;
+  download = URL.createObjectURL(blob || new Blob([stdout], { type: 'application/octet-stream' }));
+  $('raw').href = download;
+  $('raw-size').textContent = `${stdout.length} bytes`;
+  const rows = shape.letters ? `${shape.rows} rows` : 'no table';
+  const words = status === 0 ? 'Finished' : 'Stopped: the equation cannot be evaluated';
+  $('status').textContent = `${words}: ${rows}. Exit status ${status}.`;
+  $('announce').textContent = `${words}: ${rows}.`;
   $('result').hidden = false;
+  draw();
 }
 
 function busy(running) {
-  $('run').disabled = running;
   $('stop').disabled = !running;
+  document.body.dataset.running = String(running);
 }
 
+let runs = 0; // the newest run's number
+
 async function submit(event) {
-  event.preventDefault();
+  event?.preventDefault();
+  const mine = ++runs;
+  const equation = $('equation').value;
+  putInAddress(equation);
   problem('');
   busy(true);
   $('status').textContent = 'Running…';
   $('result').hidden = false;
-  $('stdout').textContent = '';
-  $('stderr').textContent = '';
-  $('more').hidden = true;
   try {
     // The program reads one word, as from a terminal where Enter was pressed.
-    show(await run(`${$('equation').value}\n`));
+    const result = await run(`${equation}\n`);
+    show(result);
+    $('result').scrollIntoView({ block: 'start' });
   } catch (error) {
-    $('status').textContent = '';
-    problem(error.message === 'stopped' ? 'Stopped.' : error.message);
+    // A run that was stopped, by Stop or by a newer run, leaves the page to
+    // whoever stopped it.
+    if (mine === runs && error.message !== 'stopped') {
+      $('status').textContent = '';
+      problem(error.message);
+    }
   } finally {
-    busy(false);
-    $('equation').focus();
+    if (mine === runs) busy(false);
   }
 }
 
-// The banner and the prompt are the program's own: what it writes before
-// it reads, from a run with no equation.
+function stopNow() {
+  if (document.body.dataset.running !== 'true') return;
+  stop();
+  $('status').textContent = 'Stopped.';
+  $('announce').textContent = 'Stopped.';
+  busy(false);
+}
+
+function exporter(kind) {
+  return async () => {
+    const { stdout, shape } = shown;
+    const button = $(`export-${kind}`);
+    button.disabled = true;
+    try {
+      const { blob, file } = await exportTable(kind, stdout, shape, (share) => {
+        if (shape.rows > 100000) $('export-progress').textContent = `${Math.min(100, Math.round(share * 100))} %`;
+      });
+      save(blob, file);
+    } finally {
+      $('export-progress').textContent = '';
+      button.disabled = false;
+    }
+  };
+}
+
 async function start() {
+  $('served').hidden = true;
   $('form').addEventListener('submit', submit);
-  $('stop').addEventListener('click', stop);
+  $('stop').addEventListener('click', stopNow);
+  addEventListener('keydown', (event) => {
+    if (event.key === 'Escape') stopNow();
+  });
+  $('equation').addEventListener('input', hint);
+  $('view-terminal').addEventListener('click', () => setView('terminal'));
+  $('view-table').addEventListener('click', () => setView('table'));
+  for (const kind of ['csv', 'md', 'tex']) $(`export-${kind}`).addEventListener('click', exporter(kind));
+  setView(currentView());
+  onAddressChange((equation) => {
+    $('equation').value = equation;
+    hint();
+    submit();
+  });
+  if ('serviceWorker' in navigator)
+    navigator.serviceWorker.register('sw.js').catch(() => {});
+  preload();
+  const linked = equationInAddress();
+  if (linked !== null) {
+    $('equation').value = linked;
+    hint();
+    submit();
+  }
   try {
-    const { stdout } = await run(new Uint8Array());
-    const prompt = new TextEncoder().encode('Enter Equation:\n');
-    const end = stdout.findIndex((_, i) => prompt.every((byte, k) => stdout[i + k] === byte));
-    if (end < 0) throw new Error('the program wrote no prompt');
-    opening = stdout.slice(0, end + prompt.length);
-    $('banner').textContent = decoder.decode(opening.subarray(0, opening.length - 1));
+    const bytes = await opening();
+    $('banner').textContent = new TextDecoder().decode(bytes.subarray(0, afterPrompt(bytes) - 1));
     document.body.dataset.ready = 'true';
   } catch (error) {
     problem(error.message);

@@ -1,12 +1,15 @@
-// Runs the program once, in an instance of its own: an instance that has
-// read to the end of its input would give the next run an empty equation.
-// Standard input, output and error are devices that move whole chunks of
-// bytes, as the console's descriptors do; emscripten's own console streams
-// would take them a byte at a time and read them as UTF-8 lines.
+// Runs the program, as often as it is asked, each time in an instance of
+// its own: an instance that has read to the end of its input would give the
+// next run an empty equation. The page compiles the program once and hands
+// it over first. Standard input, output and error are devices that move
+// whole chunks of bytes, as the console's descriptors do; emscripten's own
+// console streams would take them a byte at a time and read them as UTF-8.
 import createQuorvane from './quorvane.mjs';
 
 // Device numbers above emscripten's own, one per stream.
 const kMajor = 64;
+
+let compiled = null;
 
 function replaceStream(FS, fd, path, ops) {
   const dev = FS.makedev(kMajor, fd);
@@ -29,6 +32,11 @@ function sink() {
         return length;
       },
     },
+    // The chunks as a Blob, made here so that the page need not copy a
+    // table of gigabytes while it is showing it.
+    blob() {
+      return new Blob(chunks, { type: 'application/octet-stream' });
+    },
     bytes() {
       const all = new Uint8Array(size);
       let at = 0;
@@ -42,7 +50,14 @@ function sink() {
 }
 
 async function run(input) {
-  const module = await createQuorvane({ print() {}, printErr() {} });
+  const module = await createQuorvane({
+    print() {},
+    printErr() {},
+    instantiateWasm(imports, done) {
+      WebAssembly.instantiate(compiled, imports).then((instance) => done(instance));
+      return {};
+    },
+  });
   const { FS } = module;
   let position = 0;
   replaceStream(FS, 0, '/dev/quorvane-stdin', {
@@ -58,14 +73,20 @@ async function run(input) {
   replaceStream(FS, 1, '/dev/quorvane-stdout', stdout.ops);
   replaceStream(FS, 2, '/dev/quorvane-stderr', stderr.ops);
   const status = module.callMain([]);
-  return { stdout: stdout.bytes(), stderr: stderr.bytes(), status };
+  const blob = stdout.blob();
+  return { stdout: stdout.bytes(), stderr: stderr.bytes(), status, blob };
 }
 
-self.onmessage = async ({ data: input }) => {
+self.onmessage = async ({ data }) => {
+  if (data.module) {
+    compiled = data.module;
+    self.postMessage({ ready: true });
+    return;
+  }
   try {
-    const result = await run(input);
+    const result = await run(data.input);
     self.postMessage(result, [result.stdout.buffer, result.stderr.buffer]);
   } catch (error) {
-    self.postMessage({ error: `the program failed: ${error && error.message ? error.message : error}` });
+    self.postMessage({ error: `The program failed: ${error && error.message ? error.message : error}` });
   }
 };

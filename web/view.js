@@ -1,0 +1,176 @@
+// The two views of a run's output, each drawing only the lines in sight, so
+// that a table of 2^25 rows costs a screenful: the terminal, which shows the
+// dialogue as a terminal would, and the table, a real <table> whose header
+// stays in view.
+import { row } from './table.js';
+
+// Taller boxes than this the browser will not lay out; past it, a scroll
+// position stands for a share of the lines rather than a line.
+const kMaxHeight = 8e6;
+// A line longer than this shows its start and says how much more there is.
+const kLongestShown = 10000;
+
+const utf8 = new TextDecoder();
+
+// The text as a terminal shows it: a backspace steps back one column, and
+// what comes next covers what stood there.
+export function asTerminal(text) {
+  const lines = [];
+  let line = [];
+  let column = 0;
+  for (const ch of text) {
+    if (ch === '\n') {
+      lines.push(line.join(''));
+      line = [];
+      column = 0;
+    } else if (ch === '\b') {
+      column = Math.max(0, column - 1);
+    } else if (ch === '\r') {
+      column = 0;
+    } else {
+      while (line.length < column) line.push(' ');
+      line[column++] = ch;
+    }
+  }
+  if (line.length > 0) lines.push(line.join(''));
+  return lines;
+}
+
+// One line of bytes as a terminal shows it, at most kLongestShown of them.
+export function lineAsTerminal(bytes) {
+  const cut = bytes.length > kLongestShown;
+  const text = asTerminal(utf8.decode(cut ? bytes.subarray(0, kLongestShown) : bytes)).join('') || '';
+  return cut ? `${text} … (${bytes.length - kLongestShown} more bytes: the download has them all)` : text;
+}
+
+// The lines of bytes[start, end), each shown as a terminal shows it.
+export function linesOf(bytes, start, end) {
+  const lines = [];
+  for (let at = start; at < end;) {
+    const next = bytes.indexOf(10, at);
+    const stop = next < 0 || next >= end ? end : next;
+    lines.push(lineAsTerminal(bytes.subarray(at, stop)));
+    at = stop + 1;
+  }
+  return lines;
+}
+
+// Which lines of `count`, each `height` px, are in sight in `box`, and where
+// the first of them goes.
+function inSight(box, count, height) {
+  const total = count * height;
+  const boxHeight = Math.min(total, kMaxHeight);
+  const view = innerHeight;
+  const y = Math.min(Math.max(0, -box.getBoundingClientRect().top), boxHeight);
+  const scale = boxHeight < total ? (total - view) / Math.max(1, boxHeight - view) : 1;
+  const virtualY = y * scale;
+  const first = Math.min(count, Math.max(0, Math.floor(virtualY / height) - 5));
+  const shown = Math.min(count - first, Math.ceil(view / height) + 10);
+  const top = Math.max(0, Math.min(y - (virtualY - first * height), boxHeight - shown * height));
+  return { boxHeight, first, shown, top };
+}
+
+// Redraws what is in sight whenever the page scrolls or changes size.
+class InSight {
+  constructor(draw) {
+    this.draw = draw;
+    this.pending = false;
+    this.onChange = () => {
+      if (this.pending) return;
+      this.pending = true;
+      requestAnimationFrame(() => {
+        this.pending = false;
+        this.draw();
+      });
+    };
+    addEventListener('scroll', this.onChange, { passive: true });
+    addEventListener('resize', this.onChange);
+  }
+
+  close() {
+    removeEventListener('scroll', this.onChange);
+    removeEventListener('resize', this.onChange);
+  }
+}
+
+function lineHeight(element) {
+  return parseFloat(getComputedStyle(element).lineHeight) || 20;
+}
+
+// The terminal: the lines before the rows, the rows, then what follows them.
+export function showTerminal(box, { before, rows, rowText, after }) {
+  const pre = document.createElement('pre');
+  pre.className = 'shown';
+  box.replaceChildren(pre);
+  const count = before.length + rows + after.length;
+  const height = lineHeight(pre);
+  const line = (i) =>
+    i < before.length ? before[i] : i < before.length + rows ? rowText(i - before.length)
+      : after[i - before.length - rows];
+  const draw = () => {
+    const { boxHeight, first, shown, top } = inSight(box, count, height);
+    box.style.height = `${boxHeight}px`;
+    pre.style.top = `${top}px`;
+    const lines = [];
+    for (let i = first; i < first + shown; i++) lines.push(line(i));
+    pre.textContent = lines.join('\n');
+  };
+  draw();
+  return new InSight(draw);
+}
+
+// The table: one column per variable, headed by its letter, and the result;
+// a row whose result is 1 is marked in words and weight, not colour alone.
+export function showTable(table, stdout, shape) {
+  const head = document.createElement('thead');
+  const tr = document.createElement('tr');
+  for (const name of [...shape.letters, 'Result']) {
+    const th = document.createElement('th');
+    th.scope = 'col';
+    th.textContent = name;
+    tr.append(th);
+  }
+  head.append(tr);
+  const body = document.createElement('tbody');
+  const caption = document.createElement('caption');
+  caption.textContent = `${shape.rows} rows, in the program's order`;
+  table.replaceChildren(caption, head, body);
+  const probe = document.createElement('tr');
+  probe.innerHTML = '<td>0</td>';
+  body.append(probe);
+  const height = probe.getBoundingClientRect().height || 24;
+  const spacer = (px) => {
+    const s = document.createElement('tr');
+    s.className = 'spacer';
+    s.setAttribute('aria-hidden', 'true');
+    const td = document.createElement('td');
+    td.colSpan = shape.letters.length + 1;
+    td.style.height = `${px}px`;
+    s.append(td);
+    return s;
+  };
+  const draw = () => {
+    const { boxHeight, first, shown, top } = inSight(body, shape.rows, height);
+    const rows = [spacer(top)];
+    for (let k = first; k < first + shown; k++) {
+      const { values, result } = row(stdout, shape, k);
+      const r = document.createElement('tr');
+      if (result === '1') r.className = 'true';
+      for (const v of values) {
+        const td = document.createElement('td');
+        td.textContent = v;
+        r.append(td);
+      }
+      const td = document.createElement('td');
+      td.className = 'result';
+      td.textContent = result === '1' ? '1 (true)' : result;
+      r.append(td);
+      rows.push(r);
+    }
+    rows.push(spacer(Math.max(0, boxHeight - top - shown * height)));
+    body.replaceChildren(...rows);
+  };
+  draw();
+  return new InSight(draw);
+}
+
