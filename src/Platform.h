@@ -82,6 +82,8 @@ inline void WaitForEnter() {
   static const char kAsk[] = "\nPress Enter to close this window.\n";
   DWORD done = 0;
   WriteConsoleA(GetStdHandle(STD_OUTPUT_HANDLE), kAsk, sizeof kAsk - 1, &done, nullptr);
+  // Keys pressed while the table was worked out would close it unseen.
+  FlushConsoleInputBuffer(GetStdHandle(STD_INPUT_HANDLE));
   char line[256];
   ReadConsoleA(GetStdHandle(STD_INPUT_HANDLE), line, sizeof line, &done, nullptr);
 }
