@@ -91,7 +91,6 @@ inline void Function::Parenthesize(apstring &str) {
   if (PrecedenceGrouper::Group(str))
     return;
   PassText text(str);
-  str = apstring();
   AddParenthesis(text, '!', 1);
   AddParenthesis(text, '*', 2);
   AddParenthesis(text, '@', 2);

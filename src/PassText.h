@@ -12,6 +12,7 @@
 #include <cstring>
 #include <iostream>
 #include <new>
+#include <utility>
 
 // The text that the character passes group a malformed equation on, in time
 // linear in its length. A pass reads and writes only next to the operator it
@@ -37,21 +38,26 @@
 // and the left part never overtakes the rest.
 class PassText {
 public:
-  explicit PassText(apstring &text) {
+  // Takes the text over; it becomes the buffer, so that the grouped text
+  // ends where it was built, with no copy.
+  explicit PassText(apstring &text) : myText(std::move(text)) {
     long long operators = 0;
-    for (int i = 0; i < text.length(); i++) {
-      const int kind = Kind(text[i]);
+    for (int i = 0; i < myText.length(); i++) {
+      const int kind = Kind(myText[i]);
       myOperators[kind]++;
       operators += kind > 0 ? 1 : 0;
     }
-    const long long room = text.length() + 2 * operators;
+    const long long room = myText.length() + 2 * operators;
     myCapacity = room < INT_MAX - 1 ? static_cast<int>(room) : INT_MAX - 1;
-    myBuffer = new char[myCapacity > 0 ? myCapacity : 1];
-    std::memcpy(myBuffer, text.c_str(), text.length());
-    myLength = text.length();
+    myLength = myText.length();
+    if (!myText.reserve(myCapacity + 1))
+      throw std::bad_alloc();
+    static const char kRoom[256] = {};
+    for (int size = myLength; size < myCapacity; size += 256)
+      myText.append(kRoom, myCapacity - size < 256 ? myCapacity - size : 256);
+    myBuffer = myCapacity > 0 ? &myText[0] : nullptr;
     myMarks.resize(myCapacity / 8 + 1);
   }
-  ~PassText() { delete[] myBuffer; }
   PassText(const PassText &) = delete;
   PassText &operator=(const PassText &) = delete;
 
@@ -69,6 +75,7 @@ public:
     myHeadCloses = myPendingCount = myPendingCloses = 0;
     myRestLength = myLength;
     myLeftPhase = false;
+    HeadChanged();
     for (int b = 0; b < myMarks.length(); b++)
       myMarks[b] = 0;
     while (!myOpens.isEmpty())
@@ -87,14 +94,10 @@ public:
 
   // The grouped text, once the passes are done; the buffer goes with it.
   apstring take() {
-    apstring out;
-    if (!out.reserve(myLength + 1))
-      throw std::bad_alloc();
-    out.append(myBuffer, myLength);
-    delete[] myBuffer;
+    myText.truncate(myLength);
     myBuffer = nullptr;
     myLength = 0;
-    return out;
+    return std::move(myText);
   }
 
   int length() const { return myLeft + myRestLength; }
@@ -104,11 +107,17 @@ public:
   // scan moving on, and so is any read ahead of another character.
   __attribute__((always_inline)) char operator[](int k) {
     // Most reads are the scan moving on from a character other than the
-    // operator, by one.
-    if (k == myLeft + 1 && k < length() && !AtOperator()) {
+    // operator, by one, or a look at the operator's neighbours.
+    if (k == myLeft + 1 && k < length() && !myAtOperator) {
       PassHead();
       return myHeadCloses > 0 ? ')' : Input(myRead);
     }
+    if (k == myLeft - 1 && k >= 0) {
+      myLeftPhase = true;
+      return myBuffer[myWritten - 1];
+    }
+    if (k >= myLeft && k <= myLeft + 2 && k < length() && (myAtOperator && !myLeftPhase))
+      return RestAt(k - myLeft);
     return Read(k);
   }
 
@@ -180,8 +189,11 @@ private:
 
   char Input(int j) const { return myBuffer[myInput + j]; }
 
-  bool AtOperator() const {
-    return myHeadCloses == 0 && myRead < myInputLength && Input(myRead) == myOp;
+  bool AtOperator() const { return myAtOperator; }
+
+  // Whether the rest begins with the operator, kept as the rest moves on.
+  void HeadChanged() {
+    myAtOperator = myHeadCloses == 0 && myRead < myInputLength && Input(myRead) == myOp;
   }
 
   bool Marked(int w) { return (myMarks[w / 8] >> (w % 8)) & 1; }
@@ -215,20 +227,20 @@ private:
       myLeftPhase = true;
       return myBuffer[myWritten - (myLeft - k)];
     }
-    if (k > myLeft && (!AtOperator() || myLeftPhase))
+    if (k > myLeft && (!myAtOperator || myLeftPhase))
       while (myLeft < k)
         PassHead();
     return RestAt(k - myLeft);
   }
 
   // Character d of the rest, d at most 2.
-  char RestAt(int d) {
+  __attribute__((always_inline)) char RestAt(int d) {
     if (d < myHeadCloses)
       return ')';
     d -= myHeadCloses;
+    assert(d <= 2);
     int next = myPendingCount - 1;
     for (int j = myRead;; j++) {
-      assert(j < myInputLength && d <= 2);
       if (d == 0)
         return Input(j);
       d--;
@@ -260,6 +272,7 @@ private:
     }
     myRestLength--;
     myLeftPhase = false;
+    HeadChanged();
     Append(ch);
   }
 
@@ -354,9 +367,10 @@ private:
     return true;
   }
 
-  char *myBuffer;
-  int myCapacity; // the text and every insertion still to come fit in it
-  int myLength;   // of the text between passes, at the buffer's front
+  apstring myText; // myCapacity characters: the buffer the passes work in
+  char *myBuffer;  // its characters
+  int myCapacity;  // the text and every insertion still to come fit in it
+  int myLength;    // of the text between passes, at the buffer's front
   char myOp = '\0';
   int myOperators[5] = {}; // of each kind in the text; passes insert none
 
@@ -370,6 +384,7 @@ private:
   bool myLastMatched = false;      // the last ")" written has a partner,
   int myLastPartner = 0;           // at this position
   bool myLeftPhase = false;        // the operator's left side has been looked at
+  bool myAtOperator = false;       // the rest begins with the operator
 
   // The rest: input characters myRead.. from buffer index myInput, after
   // myHeadCloses ")", and with the ")" waiting after input character

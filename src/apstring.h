@@ -43,6 +43,15 @@ public:
   // that is already there is kept, since a buffer never shrinks.
   bool reserve(int capacity);
 
+  // Keeps the first `length` characters, 0 <= length <= length(); the
+  // buffer stays, so a text built in place ends without a copy.
+  void truncate(int length) {
+    if (length < 0 || length > myLength)
+      indexFailure(length);
+    myLength = length;
+    myCstring[myLength] = '\0';
+  }
+
   const apstring &operator+=(const apstring &str);
   const apstring &operator+=(char ch) {
     // The common case, a buffer with room, must stay cheap: the table text
