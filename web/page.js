@@ -79,7 +79,33 @@ function draw() {
   });
 }
 
-function show({ stdout, stderr, status, blob }) {
+// The whole output as a file to download. A Blob copies what it is given,
+// so a table of gigabytes is handed over a slice at a time, each in a task
+// of its own, and only when asked for.
+const kSlice = 16 << 20;
+async function whole(stdout) {
+  let blob = new Blob([], { type: 'application/octet-stream' });
+  for (let at = 0; at < stdout.length; at += kSlice) {
+    blob = new Blob([blob, stdout.subarray(at, at + kSlice)], { type: 'application/octet-stream' });
+    if (stdout.length > kSlice) await new Promise((resolve) => setTimeout(resolve, 0));
+  }
+  return URL.createObjectURL(blob);
+}
+
+async function downloadWhole(event) {
+  if (!shown || $('raw').href.startsWith('blob:')) return;
+  event.preventDefault();
+  const { stdout } = shown;
+  $('raw-size').textContent = `${stdout.length} bytes; preparing it…`;
+  const url = await whole(stdout);
+  if (!shown || shown.stdout !== stdout) return URL.revokeObjectURL(url);
+  download = url;
+  $('raw').href = url;
+  $('raw-size').textContent = `${stdout.length} bytes`;
+  $('raw').click();
+}
+
+function show({ stdout, stderr, status }) {
   const shape = readTable(stdout, afterPrompt(stdout));
   shown = { stdout, shape };
   const echo = shape.echo ? lineAsTerminal(stdout.subarray(...shape.echo)) : '';
@@ -91,8 +117,13 @@ function show({ stdout, stderr, status, blob }) {
   $('messages').hidden = !messages;
   $('stderr').textContent = messages ? linesOf(stderr, 0, stderr.length).join('\n') : '';
   if (download) URL.revokeObjectURL(download);
-  download = URL.createObjectURL(blob || new Blob([stdout], { type: 'application/octet-stream' }));
-  $('raw').href = download;
+  download = null;
+  $('raw').href = '#download';
+  if (stdout.length <= kSlice) whole(stdout).then((url) => {
+    if (shown?.stdout !== stdout) return URL.revokeObjectURL(url);
+    download = url;
+    $('raw').href = url;
+  });
   $('raw-size').textContent = `${stdout.length} bytes`;
   const rows = shape.letters ? `${shape.rows} rows` : 'no table';
   const words = status === 0 ? 'Finished' : 'Stopped: the equation cannot be evaluated';
@@ -113,6 +144,15 @@ async function submit(event) {
   event?.preventDefault();
   const mine = ++runs;
   const equation = $('equation').value;
+  // The last result is let go now, while the program runs, not while the
+  // next one is being shown: a table of gigabytes takes a while to free.
+  if (shown) {
+    shown.sight?.close();
+    shown = null;
+    $('terminal').replaceChildren();
+    $('terminal').style.height = '';
+    $('table').replaceChildren();
+  }
   putInAddress(equation);
   problem('');
   busy(true);
@@ -164,6 +204,7 @@ async function start() {
   $('served').hidden = true;
   $('form').addEventListener('submit', submit);
   $('stop').addEventListener('click', stopNow);
+  $('raw').addEventListener('click', downloadWhole);
   addEventListener('keydown', (event) => {
     if (event.key === 'Escape') stopNow();
   });
