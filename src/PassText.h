@@ -80,6 +80,9 @@ public:
       myMarks[b] = 0;
     while (!myOpens.isEmpty())
       myOpens.pop();
+    myUnmatched = 0;
+    // The NOT pass never looks back for a partner, so it only counts.
+    myPositions = op != '!';
     FindPartners();
     return true;
   }
@@ -147,16 +150,20 @@ public:
       myBuffer[myWritten - 1] = '(';
       myBuffer[myWritten++] = last;
       myLeft++;
-      if (last == '(')
-        myOpens.pop();
-      myOpens.push(loc);
-      if (last == '(')
-        myOpens.push(loc + 1);
+      myUnmatched++;
+      if (myPositions) {
+        if (last == '(')
+          myOpens.pop();
+        myOpens.push(loc);
+        if (last == '(')
+          myOpens.push(loc + 1);
+      }
     } else {
       assert(loc == myLastPartner && myBuffer[myWritten - 1] == ')' && !Marked(myWritten - 1));
       myMarks[(myWritten - 1) / 8] |= static_cast<unsigned char>(1 << ((myWritten - 1) % 8));
       myMarked++;
       myLeft++;
+      myUnmatched++;
       myOpens.push(loc);
     }
   }
@@ -278,11 +285,16 @@ private:
 
   __attribute__((always_inline)) void Append(char ch) {
     if (ch == '(') {
-      myOpens.push(myLeft);
+      myUnmatched++;
+      if (myPositions)
+        myOpens.push(myLeft);
     } else if (ch == ')') {
-      myLastMatched = !myOpens.isEmpty();
-      if (myLastMatched)
-        myLastPartner = myOpens.pop();
+      myLastMatched = myUnmatched > 0;
+      if (myLastMatched) {
+        myUnmatched--;
+        if (myPositions)
+          myLastPartner = myOpens.pop();
+      }
     }
     myBuffer[myWritten++] = ch;
     myLeft++;
@@ -380,11 +392,13 @@ private:
   int myMarked = 0;
   int myLeft = 0;                  // myWritten + myMarked: the scan's position
   apvector<unsigned char> myMarks; // bit w: written character w is a marked ")"
-  PositionStack myOpens;           // positions of the left part's unmatched "("
-  bool myLastMatched = false;      // the last ")" written has a partner,
-  int myLastPartner = 0;           // at this position
-  bool myLeftPhase = false;        // the operator's left side has been looked at
-  bool myAtOperator = false;       // the rest begins with the operator
+  int myUnmatched = 0;             // the left part's unmatched "("
+  PositionStack myOpens;           // and their positions, when myPositions
+  bool myPositions = true;
+  bool myLastMatched = false; // the last ")" written has a partner,
+  int myLastPartner = 0;      // at this position
+  bool myLeftPhase = false;   // the operator's left side has been looked at
+  bool myAtOperator = false;  // the rest begins with the operator
 
   // The rest: input characters myRead.. from buffer index myInput, after
   // myHeadCloses ")", and with the ")" waiting after input character
