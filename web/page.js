@@ -27,9 +27,34 @@ function problem(text) {
   $('problem').hidden = !text;
 }
 
+// A field that holds a megabyte takes the browser most of a second to lay
+// out, so an equation pasted that long is kept aside, whole, and the field
+// shows its start; typing in the field again sets it aside.
+const kLongestField = 4096;
+let pasted = null;
+
+function equationText() {
+  return pasted ?? $('equation').value;
+}
+
+function keepLong() {
+  const field = $('equation');
+  if (field.value.length > kLongestField) {
+    pasted = field.value;
+    field.value = `${pasted.slice(0, 40)}…`;
+    $('pasted').textContent = `The whole equation of ${pasted.length} characters is kept: ` +
+      'Run hands it over as pasted.';
+    $('pasted').hidden = false;
+  } else if (pasted !== null) {
+    pasted = null;
+    $('pasted').hidden = true;
+  }
+}
+
 // Says what the field will hand over, without changing a byte of it.
 function hint() {
-  const value = $('equation').value;
+  keepLong();
+  const value = equationText();
   const hints = [];
   const blank = value.search(/\s/);
   if (blank >= 0) {
@@ -143,7 +168,7 @@ let runs = 0; // the newest run's number
 async function submit(event) {
   event?.preventDefault();
   const mine = ++runs;
-  const equation = $('equation').value;
+  const equation = equationText();
   // The last result is let go now, while the program runs, not while the
   // next one is being shown: a table of gigabytes takes a while to free.
   if (shown) {
@@ -215,6 +240,7 @@ async function start() {
   setView(currentView());
   onAddressChange((equation) => {
     $('equation').value = equation;
+    pasted = null;
     hint();
     submit();
   });
