@@ -141,31 +141,12 @@ public:
     }
     assert(ch == '(' && loc <= myLeft);
     myLeftPhase = true;
-    if (loc == myLeft) {
+    if (loc == myLeft)
       Append('(');
-    } else if (loc == myLeft - 1) {
-      // Before the last character, which is no ")".
-      const char last = myBuffer[myWritten - 1];
-      assert(last != ')');
-      myBuffer[myWritten - 1] = '(';
-      myBuffer[myWritten++] = last;
-      myLeft++;
-      myUnmatched++;
-      if (myPositions) {
-        if (last == '(')
-          myOpens.pop();
-        myOpens.push(loc);
-        if (last == '(')
-          myOpens.push(loc + 1);
-      }
-    } else {
-      assert(loc == myLastPartner && myBuffer[myWritten - 1] == ')' && !Marked(myWritten - 1));
-      myMarks[(myWritten - 1) / 8] |= static_cast<unsigned char>(1 << ((myWritten - 1) % 8));
-      myMarked++;
-      myLeft++;
-      myUnmatched++;
-      myOpens.push(loc);
-    }
+    else if (loc == myLeft - 1)
+      OpenBeforeLast();
+    else
+      MarkOpen(loc);
   }
 
   // The partner of the "(" right after the operator (step 1) or of the ")"
@@ -189,6 +170,35 @@ public:
   }
 
 private:
+  // A "(" before the left part's last character, which is no ")".
+  void OpenBeforeLast() {
+    const int loc = myLeft - 1;
+    const char last = myBuffer[myWritten - 1];
+    assert(last != ')');
+    myBuffer[myWritten - 1] = '(';
+    myBuffer[myWritten++] = last;
+    myLeft++;
+    myUnmatched++;
+    if (!myPositions)
+      return;
+    if (last == '(')
+      myOpens.pop();
+    myOpens.push(loc);
+    if (last == '(')
+      myOpens.push(loc + 1);
+  }
+
+  // A "(" before the partner of the left part's last ")", at `loc`: marked
+  // on that ")", and written when the pass ends.
+  void MarkOpen(int loc) {
+    assert(loc == myLastPartner && myBuffer[myWritten - 1] == ')' && !Marked(myWritten - 1));
+    myMarks[(myWritten - 1) / 8] |= static_cast<unsigned char>(1 << ((myWritten - 1) % 8));
+    myMarked++;
+    myLeft++;
+    myUnmatched++;
+    myOpens.push(loc);
+  }
+
   // Which of the four operators ch is, from 1; 0 for any other character.
   static int Kind(char ch) {
     return ch == '!' ? 1 : ch == '*' ? 2 : ch == '@' ? 3 : ch == '+' ? 4 : 0;
