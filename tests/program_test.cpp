@@ -84,8 +84,16 @@ Outcome RunProgram(const std::string &input, const char *outPath = nullptr,
   std::string command = "\"" + ProgramPath() + "\"";
   PROCESS_INFORMATION child{};
   DWORD status = 127;
-  if (CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &child)) {
+  // Under Wine on a loaded machine a start can fail now and then; that is
+  // the emulator's doing, so a start is tried up to three times.
+  bool started = false;
+  for (int attempt = 0; attempt < 3 && !started; attempt++) {
+    started = CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                             &startup, &child) != 0;
+    if (!started)
+      Sleep(200);
+  }
+  if (started) {
     WaitForSingleObject(child.hProcess, INFINITE);
     GetExitCodeProcess(child.hProcess, &status);
     CloseHandle(child.hProcess);
