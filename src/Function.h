@@ -98,7 +98,9 @@ inline void Function::Parenthesize(apstring &str) {
   str = text.take();
 }
 
-inline void Function::AddChar(PassText &str, char ch, int loc) { str.insert(loc, ch); }
+__attribute__((always_inline)) inline void Function::AddChar(PassText &str, char ch, int loc) {
+  str.insert(loc, ch);
+}
 
 // Operands are one character or a parenthesized group, judged only by the
 // characters next to the operator; malformed text may run the scan off either

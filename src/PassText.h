@@ -109,9 +109,10 @@ public:
   // read past the operator once its left side has been looked at is the
   // scan moving on, and so is any read ahead of another character.
   __attribute__((always_inline)) char operator[](int k) {
-    // Most reads are the scan moving on from a character other than the
-    // operator, by one, or a look at the operator's neighbours.
-    if (k == myLeft + 1 && k < length() && !myAtOperator) {
+    // Most reads are the scan moving on by one, from a character other than
+    // the operator or from one whose left side is done, or a look at the
+    // operator's neighbours.
+    if (k == myLeft + 1 && k < length() && (!myAtOperator || myLeftPhase)) {
       PassHead();
       return myHeadCloses > 0 ? ')' : Input(myRead);
     }
@@ -126,7 +127,7 @@ public:
 
   // Inserts ch before position loc: a ")" after the operator's right
   // operand, a "(" before its left one or before the operator itself.
-  void insert(int loc, char ch) {
+  __attribute__((always_inline)) void insert(int loc, char ch) {
     // Only a text at the buffer's end can be one too long for a string.
     if (length() >= myCapacity)
       apstring::checkedLength(length() + 1LL);
@@ -257,6 +258,9 @@ private:
     d -= myHeadCloses;
     assert(d <= 2);
     int next = myPendingCount - 1;
+    // Mostly no ")" waits among the next characters of the input.
+    if (next < 0 || myGaps[next] >= myRead + d)
+      return Input(myRead + d);
     for (int j = myRead;; j++) {
       if (d == 0)
         return Input(j);
