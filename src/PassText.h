@@ -57,6 +57,8 @@ public:
       myText.append(kRoom, myCapacity - size < 256 ? myCapacity - size : 256);
     myBuffer = myCapacity > 0 ? &myText[0] : nullptr;
     myMarks.resize(myCapacity / 8 + 1);
+    for (int b = 0; b < myMarks.length(); b++)
+      myMarks[b] = 0;
   }
   PassText(const PassText &) = delete;
   PassText &operator=(const PassText &) = delete;
@@ -76,8 +78,6 @@ public:
     myRestLength = myLength;
     myLeftPhase = false;
     HeadChanged();
-    for (int b = 0; b < myMarks.length(); b++)
-      myMarks[b] = 0;
     while (!myOpens.isEmpty())
       myOpens.pop();
     myUnmatched = 0;
@@ -216,6 +216,14 @@ private:
 
   bool Marked(int w) { return (myMarks[w / 8] >> (w % 8)) & 1; }
 
+  // Whether written character w is marked, clearing the mark: every mark is
+  // taken when the pass ends, so the next pass begins with none.
+  bool TakeMark(int w) {
+    const bool marked = Marked(w);
+    myMarks[w / 8] &= static_cast<unsigned char>(~(1 << (w % 8)));
+    return marked;
+  }
+
   // The ")" waiting right after input character j.
   int PendingAfter(int j) {
     return myPendingCount > 0 && myGaps[myPendingCount - 1] == j ? myCounts[myPendingCount - 1] : 0;
@@ -317,6 +325,10 @@ private:
   // The input's partners of every "(" that comes right after the operator:
   // the distance to it, or 0 for none, in the order the scan meets them.
   void FindPartners() {
+    myTaken = -1;
+    myPrevious = '\0';
+    if (!HasOpenAfterOperator())
+      return;
     PositionStack closes; // unmatched ")" from the end, as distances from it
     const int last = myInputLength - 1;
     for (int j = last; j >= 0; j--) {
@@ -328,8 +340,16 @@ private:
           myPartners.push(partner < 0 ? 0 : partner - j);
       }
     }
-    myTaken = -1;
-    myPrevious = '\0';
+  }
+
+  // Most passes have no "(" right after their operator, and then no partner
+  // to find; a look at each pair of characters is far cheaper than matching.
+  bool HasOpenAfterOperator() const {
+    const char *const input = myBuffer + myInput;
+    for (int j = 1; j < myInputLength; j++)
+      if (input[j] == '(' && input[j - 1] == myOp)
+        return true;
+    return false;
   }
 
   // Writes the marked "(" into the left part, from its back: a "(" meets the
@@ -350,7 +370,7 @@ private:
       const char ch = myBuffer[j];
       myBuffer[--w] = ch;
       if (ch == ')') {
-        closes.push(Marked(j));
+        closes.push(TakeMark(j));
       } else if (ch == '(') {
         while (next())
           myBuffer[--w] = '(';
