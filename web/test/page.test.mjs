@@ -403,6 +403,27 @@ test('a run asked for before the program has loaded waits for it', async () => {
   await context.close();
 });
 
+test('a program that cannot be fetched is said so, and a run says it again', async () => {
+  const context = await browser.createBrowserContext();
+  const broken = await context.newPage();
+  // Without a service worker, which would fetch the program past the
+  // interception.
+  await broken.evaluateOnNewDocument(() => { delete Navigator.prototype.serviceWorker; });
+  await broken.setRequestInterception(true);
+  broken.on('request', (request) => (request.url().endsWith('/quorvane.wasm')
+    ? request.respond({ status: 404, body: '' }) : request.continue()));
+  await broken.goto(`${origin}/`);
+  await broken.waitForSelector('body[data-ready]');
+  assert.equal(await broken.$eval('body', (b) => b.dataset.ready), 'failed');
+  const said = await broken.$eval('#problem', (p) => (p.hidden ? '' : p.textContent));
+  assert.match(said, /^The program could not be loaded: quorvane\.wasm answered 404/);
+  assert.match(said, /cmake --workflow --preset web/);
+  const shown = await submit('A*B', broken);
+  assert.equal(shown.problem, said);
+  assert.equal(await broken.$eval('#equation', (e) => e.disabled), false);
+  await context.close();
+});
+
 test('opened as a file, the page says how to serve it', async () => {
   const local = await browser.newPage();
   await local.goto(`file://${join(site, 'index.html')}`);
