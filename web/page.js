@@ -6,6 +6,7 @@ import { equationInAddress, onAddressChange, putInAddress } from './address.js';
 import { exportTable, save } from './exports.js';
 import { opening, preload, run, stop } from './program.js';
 import { kWarning, readTable } from './table.js';
+import { keepOffline } from './update.js';
 import { lineAsTerminal, linesOf, showTable, showTerminal } from './view.js';
 
 window.quorvane = { run, stop };
@@ -244,8 +245,10 @@ async function start() {
     hint();
     submit();
   });
-  if ('serviceWorker' in navigator)
-    navigator.serviceWorker.register('sw.js').catch(() => {});
+  keepOffline((takeOver) => {
+    $('update').hidden = false;
+    $('update-now').addEventListener('click', takeOver, { once: true });
+  });
   preload();
   const linked = equationInAddress();
   if (linked !== null) {

@@ -68,8 +68,9 @@ const types = {
   '.webmanifest': 'application/manifest+json',
 };
 
-// A static server for the site; `delay` holds every answer back.
-async function serve() {
+// A static server for the site. `edits` maps a path to a change of its
+// text, which the server applies from then on: a new build, say.
+async function serve(edits = {}) {
   const server = createServer((request, response) => {
     const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
     const file = join(site, path === '/' ? 'index.html' : path);
@@ -78,7 +79,8 @@ async function serve() {
       return;
     }
     response.writeHead(200, { 'Content-Type': types[extname(file)] || 'application/octet-stream' });
-    response.end(readFileSync(file));
+    const edit = edits[path];
+    response.end(edit ? edit(readFileSync(file, 'utf8')) : readFileSync(file));
   });
   const sockets = new Set();
   server.on('connection', (s) => {
@@ -88,6 +90,7 @@ async function serve() {
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   return {
     origin: `http://127.0.0.1:${server.address().port}`,
+    edits,
     close: () => new Promise((resolve) => {
       for (const s of sockets) s.destroy();
       server.close(resolve);
@@ -383,9 +386,21 @@ test('a 1 MB paste and big tables never hold the page still', async () => {
   console.log(`# the next run after 25 variables: longest task ${Math.round(after)} ms`);
 });
 
-test('a run asked for before the program has loaded waits for it', async () => {
+// A page in a browser context of its own, with a server of its own when
+// asked, both closed however the test ends, so that a failure cannot hold
+// the run open.
+async function isolated(body, { ownServer = false } = {}) {
+  const own = ownServer ? await serve() : null;
   const context = await browser.createBrowserContext();
-  const slow = await context.newPage();
+  try {
+    return await body(await context.newPage(), own);
+  } finally {
+    await context.close();
+    await own?.close();
+  }
+}
+
+test('a run asked for before the program has loaded waits for it', () => isolated(async (slow) => {
   const cdp = await slow.createCDPSession();
   await cdp.send('Network.enable');
   await cdp.send('Network.setCacheDisabled', { cacheDisabled: true });
@@ -400,12 +415,9 @@ test('a run asked for before the program has loaded waits for it', async () => {
   assert.match(await slow.$eval('#terminal', (t) => t.textContent), /\(1,1\)-1$/);
   await slow.waitForSelector('body[data-ready="true"]', { timeout: 60000 });
   assert.ok((await slow.$eval('#banner', (b) => b.textContent)).startsWith('Quorvane'));
-  await context.close();
-});
+}));
 
-test('a program that cannot be fetched is said so, and a run says it again', async () => {
-  const context = await browser.createBrowserContext();
-  const broken = await context.newPage();
+test('a program that cannot be fetched is said so, and a run says it again', () => isolated(async (broken) => {
   // Without a service worker, which would fetch the program past the
   // interception.
   await broken.evaluateOnNewDocument(() => { delete Navigator.prototype.serviceWorker; });
@@ -421,8 +433,7 @@ test('a program that cannot be fetched is said so, and a run says it again', asy
   const shown = await submit('A*B', broken);
   assert.equal(shown.problem, said);
   assert.equal(await broken.$eval('#equation', (e) => e.disabled), false);
-  await context.close();
-});
+}));
 
 test('opened as a file, the page says how to serve it', async () => {
   const local = await browser.newPage();
@@ -433,10 +444,7 @@ test('opened as a file, the page says how to serve it', async () => {
   await local.close();
 });
 
-test('after one visit the page loads and runs with its server gone', async () => {
-  const own = await serve();
-  const context = await browser.createBrowserContext();
-  const visit = await context.newPage();
+test('after one visit the page loads and runs with its server gone', () => isolated(async (visit, own) => {
   await visit.goto(`${own.origin}/`);
   await visit.waitForSelector('body[data-ready="true"]');
   await visit.evaluate(() => navigator.serviceWorker.ready);
@@ -447,8 +455,28 @@ test('after one visit the page loads and runs with its server gone', async () =>
   const shown = await submit('A@B', visit);
   assert.equal(shown.status, 'Finished: 4 rows. Exit status 0.');
   console.log('# offline: reloaded and ran A@B with the server closed');
-  await context.close();
-});
+}, { ownServer: true }));
+
+test('a new build waits until the page takes it over, then replaces the old', () => isolated(async (visit, own) => {
+  await visit.goto(`${own.origin}/`);
+  await visit.waitForSelector('body[data-ready="true"]');
+  await visit.evaluate(() => navigator.serviceWorker.ready);
+  const cacheNames = () => visit.evaluate(() => caches.keys());
+  const [old] = await cacheNames();
+  assert.match(old, /^quorvane-/);
+  own.edits['/sw.js'] = (text) => text.replace(old, 'quorvane-next');
+  await visit.reload();
+  await visit.waitForSelector('#update:not([hidden])', { timeout: 30000 });
+  assert.match(await visit.$eval('#update', (u) => u.textContent), /new version/);
+  // Until then the page is the old build's, whole, and runs.
+  assert.deepEqual((await cacheNames()).sort(), ['quorvane-next', old].sort());
+  assert.equal((await submit('A+B', visit)).status, 'Finished: 4 rows. Exit status 0.');
+  await Promise.all([visit.waitForNavigation(), visit.click('#update-now')]);
+  await visit.waitForSelector('body[data-ready="true"]');
+  assert.deepEqual(await cacheNames(), ['quorvane-next']);
+  assert.equal(await visit.$eval('#update', (u) => u.hidden), true);
+  assert.equal((await submit('A*B', visit)).status, 'Finished: 4 rows. Exit status 0.');
+}, { ownServer: true }));
 
 test('axe finds no violation: loaded, run, table, phone, dark', async () => {
   const checked = await browser.newPage();
