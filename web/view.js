@@ -39,7 +39,7 @@ export function asTerminal(text) {
 // One line of bytes as a terminal shows it, at most kLongestShown of them.
 export function lineAsTerminal(bytes) {
   const cut = bytes.length > kLongestShown;
-  const text = asTerminal(utf8.decode(cut ? bytes.subarray(0, kLongestShown) : bytes)).join('') || '';
+  const text = asTerminal(utf8.decode(cut ? bytes.subarray(0, kLongestShown) : bytes)).join('');
   return cut ? `${text} … (${bytes.length - kLongestShown} more bytes: the download has them all)` : text;
 }
 
