@@ -54,7 +54,6 @@ function keepLong() {
 
 // Says what the field will hand over, without changing a byte of it.
 function hint() {
-  keepLong();
   const value = equationText();
   const hints = [];
   const blank = value.search(/\s/);
@@ -69,6 +68,11 @@ function hint() {
       'and the program reads its bytes as other characters.');
   $('hint').textContent = hints.join(' ');
   $('hint').hidden = hints.length === 0;
+}
+
+function fieldChanged() {
+  keepLong();
+  hint();
 }
 
 let shown = null; // what the result area shows: { stdout, shape, views }
@@ -234,7 +238,7 @@ async function start() {
   addEventListener('keydown', (event) => {
     if (event.key === 'Escape') stopNow();
   });
-  $('equation').addEventListener('input', hint);
+  $('equation').addEventListener('input', fieldChanged);
   $('view-terminal').addEventListener('click', () => setView('terminal'));
   $('view-table').addEventListener('click', () => setView('table'));
   for (const kind of ['csv', 'md', 'tex']) $(`export-${kind}`).addEventListener('click', exporter(kind));
@@ -242,7 +246,7 @@ async function start() {
   onAddressChange((equation) => {
     $('equation').value = equation;
     pasted = null;
-    hint();
+    fieldChanged();
     submit();
   });
   keepOffline((takeOver) => {
@@ -253,7 +257,7 @@ async function start() {
   const linked = equationInAddress();
   if (linked !== null) {
     $('equation').value = linked;
-    hint();
+    fieldChanged();
     submit();
   }
   try {
