@@ -122,15 +122,23 @@ async function whole(stdout) {
   return URL.createObjectURL(blob);
 }
 
+// The link takes the whole output's URL if that output is still shown.
+function offerDownload(stdout, url) {
+  if (shown?.stdout !== stdout) {
+    URL.revokeObjectURL(url);
+    return false;
+  }
+  download = url;
+  $('raw').href = url;
+  return true;
+}
+
 async function downloadWhole(event) {
   if (!shown || $('raw').href.startsWith('blob:')) return;
   event.preventDefault();
   const { stdout } = shown;
   $('raw-size').textContent = `${stdout.length} bytes; preparing it…`;
-  const url = await whole(stdout);
-  if (!shown || shown.stdout !== stdout) return URL.revokeObjectURL(url);
-  download = url;
-  $('raw').href = url;
+  if (!offerDownload(stdout, await whole(stdout))) return;
   $('raw-size').textContent = `${stdout.length} bytes`;
   $('raw').click();
 }
@@ -149,11 +157,7 @@ function show({ stdout, stderr, status }) {
   if (download) URL.revokeObjectURL(download);
   download = null;
   $('raw').href = '#download';
-  if (stdout.length <= kSlice) whole(stdout).then((url) => {
-    if (shown?.stdout !== stdout) return URL.revokeObjectURL(url);
-    download = url;
-    $('raw').href = url;
-  });
+  if (stdout.length <= kSlice) whole(stdout).then((url) => offerDownload(stdout, url));
   $('raw-size').textContent = `${stdout.length} bytes`;
   const rows = shape.letters ? `${shape.rows} rows` : 'no table';
   const words = status === 0 ? 'Finished' : 'Stopped: the equation cannot be evaluated';
