@@ -47,14 +47,18 @@ function sink() {
 }
 
 async function run(input) {
-  const module = await createQuorvane({
+  // The module waits for `done` and would wait for ever on a program that
+  // cannot be instantiated, so that failure ends the run itself.
+  let failed;
+  const failure = new Promise((resolve, reject) => { failed = reject; });
+  const module = await Promise.race([failure, createQuorvane({
     print() {},
     printErr() {},
     instantiateWasm(imports, done) {
-      WebAssembly.instantiate(compiled, imports).then((instance) => done(instance));
+      WebAssembly.instantiate(compiled, imports).then(done, failed);
       return {};
     },
-  });
+  })]);
   const { FS } = module;
   let position = 0;
   replaceStream(FS, 0, '/dev/quorvane-stdin', {

@@ -435,6 +435,24 @@ test('a program that cannot be fetched is said so, and a run says it again', () 
   assert.equal(await broken.$eval('#equation', (e) => e.disabled), false);
 }));
 
+test('a worker given a program it cannot instantiate answers with an error', async () => {
+  const answer = await page.evaluate(async () => {
+    // A module that imports a function no build of the program provides.
+    const module = await WebAssembly.compile(new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0,
+      1, 4, 1, 96, 0, 0, 2, 7, 1, 1, 120, 1, 121, 0, 0]));
+    const worker = new Worker('worker.js', { type: 'module' });
+    const next = () => new Promise((resolve) => { worker.onmessage = ({ data }) => resolve(data); });
+    worker.postMessage({ module });
+    await next();
+    worker.postMessage({ input: new TextEncoder().encode('A\n') });
+    const data = await Promise.race([next(),
+      new Promise((resolve) => setTimeout(() => resolve({ error: 'no answer in 10 s' }), 10000))]);
+    worker.terminate();
+    return data.error;
+  });
+  assert.match(answer, /^The program failed: .*import/i);
+});
+
 test('opened as a file, the page says how to serve it', async () => {
   const local = await browser.newPage();
   await local.goto(`file://${join(site, 'index.html')}`);
