@@ -288,6 +288,9 @@ test('the table view and each export hold the program\'s rows', async () => {
 test('a link runs its equation; runs are history; a "+" is a "+"', async () => {
   await page.goto(`${origin}/#eq=A+B`);
   await page.waitForSelector('body[data-ready]');
+  // Only the address's fragment changes, and the page hears of it a moment
+  // after the navigation, when its run begins.
+  await page.waitForFunction(() => document.getElementById('equation').value === 'A+B');
   await finished();
   assert.equal(await page.$eval('#equation', (e) => e.value), 'A+B');
   assert.match(await page.$eval('#terminal', (t) => t.textContent), /^Truth Table:\n\(A\+B\)\n/);
