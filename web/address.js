@@ -1,13 +1,14 @@
-// The equation in the page's address, as #eq= followed by it: a link opens
-// the page with the equation run, and Back and Forward move between runs.
-// Only what a fragment cannot hold is percent-encoded, so a link typed by
-// hand works, and a "+" in it is a "+", never a blank.
+// The page's state in its address: #eq= the equation, then &vs= the one it
+// is compared with and &view= the view, each only when there is one. A link
+// opens that state, and Back and Forward move between runs. Only what a
+// fragment cannot hold is percent-encoded, so a link typed by hand works,
+// and a "+" in it is a "+", never a blank. An "&" in an equation is written
+// %26; a bare one still belongs to the equation unless "vs=" or "view="
+// follows it, so links made before there were more keys open as they did.
 
-const kKey = '#eq=';
+const kKeys = ['eq', 'vs', 'view'];
 
-export function equationInAddress() {
-  if (!location.hash.startsWith(kKey)) return null;
-  const text = location.hash.slice(kKey.length);
+function decode(text) {
   try {
     return decodeURIComponent(text);
   } catch {
@@ -15,26 +16,42 @@ export function equationInAddress() {
   }
 }
 
-function encode(equation) {
-  return encodeURIComponent(equation).replace(/%(2B|40|3D|3A|2F|3F|2C|3B|24|26)/g, (code) =>
+// { eq, vs, view } from the address, or null when it names no equation.
+export function stateInAddress() {
+  if (!location.hash.startsWith('#eq=')) return null;
+  const state = { eq: '', vs: '', view: '' };
+  for (const part of location.hash.slice(1).split(/&(?=(?:vs|view)=)/)) {
+    const at = part.indexOf('=');
+    state[part.slice(0, at)] = decode(part.slice(at + 1));
+  }
+  return state;
+}
+
+function encode(text) {
+  return encodeURIComponent(text).replace(/%(2B|40|3D|3A|2F|3F|2C|3B|24)/g, (code) =>
     decodeURIComponent(code));
+}
+
+function hashOf(state) {
+  return `#${kKeys.filter((key) => key === 'eq' || state[key]).map((key) => `${key}=${encode(state[key])}`).join('&')}`;
 }
 
 // Past this an address is no link to share, and browsers refuse longer ones.
 const kLongest = 65536;
 
 // A new history entry for each run, unless the address already holds it or
-// the equation is too long for one.
-export function putInAddress(equation) {
-  if (equation.length > kLongest) return;
-  const encoded = encode(equation);
-  if (equationInAddress() === equation || encoded.length > kLongest) return;
-  history.pushState(null, '', `${kKey}${encoded}`);
+// it is too long for one; a change of view only replaces the entry's view.
+export function putInAddress(state, { replace = false } = {}) {
+  if ((state.eq?.length ?? 0) + (state.vs?.length ?? 0) > kLongest) return;
+  const hash = hashOf(state);
+  if (hash.length > kLongest || hash === location.hash) return;
+  if (replace) history.replaceState(null, '', hash);
+  else history.pushState(null, '', hash);
 }
 
 export function onAddressChange(listener) {
   addEventListener('popstate', () => {
-    const equation = equationInAddress();
-    if (equation !== null) listener(equation);
+    const state = stateInAddress();
+    if (state !== null) listener(state);
   });
 }

@@ -128,6 +128,51 @@ export function stop() {
   if (current) current.stop();
 }
 
+// The page's own runs, beside run(): a view's columns, a comparison, a
+// form's check. They queue in a worker of their own, one after another, so
+// that they never end run()'s run nor each other. stopAll() ends them all
+// with it.
+let lane = null; // { worker, tail, pending, ended }
+
+function laneWorker() {
+  const worker = newWorker();
+  worker.catch(() => {}); // told to the run that awaits it
+  return worker;
+}
+
+export function runQueued(input) {
+  const bytes = typeof input === 'string' ? new TextEncoder().encode(input) : input.slice();
+  if (!lane) lane = { worker: laneWorker(), tail: Promise.resolve(), pending: new Set(), ended: false };
+  const mine = lane;
+  return new Promise((resolve, reject) => {
+    mine.pending.add(reject);
+    mine.tail = mine.tail.then(async () => {
+      if (mine.ended) return;
+      try {
+        const result = await runIn(await mine.worker, bytes);
+        if (!mine.ended) resolve(result);
+      } catch (error) {
+        // A worker that failed once is not trusted with the next run.
+        mine.worker.then((w) => w.terminate(), () => {});
+        mine.worker = laneWorker();
+        if (!mine.ended) reject(error);
+      } finally {
+        mine.pending.delete(reject);
+      }
+    });
+  });
+}
+
+export function stopAll() {
+  stop();
+  if (!lane) return;
+  const ended = lane;
+  lane = null;
+  ended.ended = true;
+  ended.worker.then((w) => w.terminate(), () => {});
+  for (const reject of ended.pending) reject(new Error('stopped'));
+}
+
 // What the program writes before it reads, from a run with no equation. It
 // runs in a worker of its own, so that it and the user's runs never end
 // each other.

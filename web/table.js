@@ -43,3 +43,19 @@ export function row(stdout, shape, k) {
   for (let j = 0; j < shape.letters.length; j++) values.push(String.fromCharCode(stdout[at + 1 + 2 * j]));
   return { values, result: String.fromCharCode(stdout[at + shape.rowLength - 2]) };
 }
+
+// The result column as one byte a row, 0 or 1, read a slice of rows per
+// task so that 2^25 rows never hold the page still.
+const kSlice = 1 << 18;
+export async function resultColumn(stdout, shape, signal) {
+  const result = new Uint8Array(shape.rows);
+  const step = shape.rowLength;
+  for (let first = 0; first < shape.rows; first += kSlice) {
+    if (signal?.aborted) throw new Error('stopped');
+    const last = Math.min(shape.rows, first + kSlice);
+    for (let k = first, at = shape.first + first * step + step - 2; k < last; k++, at += step)
+      result[k] = stdout[at] - 48;
+    if (last < shape.rows) await new Promise((resolve) => setTimeout(resolve, 0));
+  }
+  return result;
+}

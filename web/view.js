@@ -119,22 +119,24 @@ export function showTerminal(box, { before, rows, rowText, after }) {
   return new InSight(draw);
 }
 
-// The table: one column per variable, headed by its letter, and the result;
-// a row whose result is 1 is marked in words and weight, not colour alone.
-export function showTable(table, stdout, shape) {
+// A table whose rows are drawn as they come into sight: `heads` holds a
+// text or a node per column, `cells(k)` row k's texts, `rowClass(k)` its
+// class, and `resultColumn` says that the last column is a result, which a
+// true row shows in words and weight, not colour alone.
+export function showColumns(table, { caption, heads, rows, cells, rowClass = () => '', resultColumn = false }) {
   const head = document.createElement('thead');
   const tr = document.createElement('tr');
-  for (const name of [...shape.letters, 'Result']) {
+  for (const name of heads) {
     const th = document.createElement('th');
     th.scope = 'col';
-    th.textContent = name;
+    th.append(name);
     tr.append(th);
   }
   head.append(tr);
   const body = document.createElement('tbody');
-  const caption = document.createElement('caption');
-  caption.textContent = `${shape.rows} rows, in the program's order`;
-  table.replaceChildren(caption, head, body);
+  const title = document.createElement('caption');
+  title.textContent = caption;
+  table.replaceChildren(title, head, body);
   const probe = document.createElement('tr');
   probe.innerHTML = '<td>0</td>';
   body.append(probe);
@@ -144,33 +146,46 @@ export function showTable(table, stdout, shape) {
     s.className = 'spacer';
     s.setAttribute('aria-hidden', 'true');
     const td = document.createElement('td');
-    td.colSpan = shape.letters.length + 1;
+    td.colSpan = heads.length;
     td.style.height = `${px}px`;
     s.append(td);
     return s;
   };
   const draw = () => {
-    const { boxHeight, first, shown, top } = inSight(body, shape.rows, height);
-    const rows = [spacer(top)];
+    const { boxHeight, first, shown, top } = inSight(body, rows, height);
+    const drawn = [spacer(top)];
     for (let k = first; k < first + shown; k++) {
-      const { values, result } = row(stdout, shape, k);
       const r = document.createElement('tr');
-      if (result === '1') r.className = 'true';
-      for (const v of values) {
+      r.className = rowClass(k);
+      const texts = cells(k);
+      texts.forEach((text, j) => {
         const td = document.createElement('td');
-        td.textContent = v;
+        const result = resultColumn && j === texts.length - 1;
+        if (result) td.className = 'result';
+        td.textContent = result && text === '1' ? '1 (true)' : text;
         r.append(td);
-      }
-      const td = document.createElement('td');
-      td.className = 'result';
-      td.textContent = result === '1' ? '1 (true)' : result;
-      r.append(td);
-      rows.push(r);
+      });
+      drawn.push(r);
     }
-    rows.push(spacer(Math.max(0, boxHeight - top - shown * height)));
-    body.replaceChildren(...rows);
+    drawn.push(spacer(Math.max(0, boxHeight - top - shown * height)));
+    body.replaceChildren(...drawn);
   };
   draw();
   return new InSight(draw);
 }
 
+// The program's own table: one column per variable, headed by its letter,
+// and the result.
+export function showTable(table, stdout, shape) {
+  return showColumns(table, {
+    caption: `${shape.rows} rows, in the program's order`,
+    heads: [...shape.letters, 'Result'],
+    rows: shape.rows,
+    cells: (k) => {
+      const { values, result } = row(stdout, shape, k);
+      return [...values, result];
+    },
+    rowClass: (k) => (row(stdout, shape, k).result === '1' ? 'true' : ''),
+    resultColumn: true,
+  });
+}
