@@ -1,0 +1,320 @@
+// The minimizer against brute force: every function of up to 4 letters, each
+// minimal form read back as text, evaluated term by term here, and its cost
+// set against the cheapest sum found by a search over all cubes, which knows
+// nothing of prime implicants. Then seeded functions of 5 to 8 letters
+// against a slower exact search, and the heuristic past 8 for equivalence.
+//   Usage: node minimize.test.mjs
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import {
+  canonicalProduct, canonicalSum, kExactUpTo, latexOf, minimalProduct, minimalSum, primeImplicants,
+  productText, sumText,
+} from '../minimize.js';
+
+const kLetters = 'ABCDEFGHIJKLMNOP';
+
+// A sum or product as the page writes it, read back into terms of literals:
+// [[{ letter, negated }]], and its value at row k. Only the two shapes the
+// page writes are read: a sum of products, or a product of sums.
+function parse(form, kind) {
+  if (form === '0' || form === '1') return { constant: Number(form) };
+  const outer = kind === 'sum' ? '+' : '*';
+  const inner = kind === 'sum' ? '*' : '+';
+  const terms = [];
+  let depth = 0;
+  let start = 0;
+  for (let i = 0; i <= form.length; i++) {
+    const c = form[i];
+    if (c === '(') depth++;
+    else if (c === ')') depth--;
+    else if (i === form.length || (c === outer && depth === 0)) {
+      let term = form.slice(start, i);
+      if (term.startsWith('(')) {
+        assert.ok(term.endsWith(')'), `${form}: ${term}`);
+        term = term.slice(1, -1);
+      }
+      terms.push(term.split(inner).map((l) => {
+        assert.match(l, /^!?[A-Za-z]$/, `a literal in ${form}`);
+        return { letter: l.at(-1), negated: l.length === 2 };
+      }));
+      start = i + 1;
+    }
+  }
+  return { terms };
+}
+
+// The form's value in every row: each term's rows are set (a sum) or each
+// clause's false rows cleared (a product), by walking the letters it leaves
+// free, so that forms of thousands of terms are checked quickly.
+function values(parsed, kind, letters) {
+  const n = letters.length;
+  const out = new Uint8Array(1 << n);
+  if ('constant' in parsed) return out.fill(parsed.constant);
+  if (kind === 'product') out.fill(1);
+  for (const t of parsed.terms) {
+    let mask = 0;
+    let value = 0;
+    for (const { letter, negated } of t) {
+      const bit = 1 << (n - 1 - letters.indexOf(letter));
+      mask |= bit;
+      // A sum's term is true where each literal is; a clause false where each is.
+      if (negated === (kind === 'product')) value |= bit;
+    }
+    const free = (out.length - 1) & ~mask;
+    for (let s = free; ; s = (s - 1) & free) {
+      out[value | s] = kind === 'sum' ? 1 : 0;
+      if (s === 0) break;
+    }
+  }
+  return out;
+}
+
+const costOf = (parsed) => 'constant' in parsed ? [0, 0]
+  : [parsed.terms.length, parsed.terms.reduce((s, t) => s + t.length, 0)];
+
+// Checks `form` means `on` and returns its cost [terms, letters].
+function check(form, kind, on, letters) {
+  const parsed = parse(form, kind);
+  const got = values(parsed, kind, letters);
+  for (let k = 0; k < on.length; k++)
+    if (got[k] !== on[k]) assert.fail(`${form.slice(0, 200)} is ${got[k]} at row ${k}`);
+  for (const t of parsed.terms ?? []) {
+    const names = t.map((l) => l.letter);
+    assert.equal(new Set(names).size, names.length, `a letter twice in a term of ${form}`);
+    assert.deepEqual(names, [...names].sort((a, b) => letters.indexOf(a) - letters.indexOf(b)));
+  }
+  return costOf(parsed);
+}
+
+// The cheapest sum of products of every function of n <= 4 letters at once,
+// as [terms, letters] packed into terms * 64 + letters: a shortest path
+// from the empty sum, each step ORing in any one of the 3^n cubes. A step
+// can only add rows, so a path to f uses cubes inside f alone.
+function cheapestSums(n) {
+  const rows = 1 << n;
+  const functions = 2 ** rows;
+  const cubes = [];
+  for (let code = 0; code < 3 ** n; code++) {
+    let bits = 0;
+    let letters = 0;
+    for (let k = 0; k < rows; k++) {
+      let inside = true;
+      let c = code;
+      for (let j = n - 1; j >= 0; j--, c = Math.floor(c / 3)) {
+        const want = c % 3; // 0 or 1: that value; 2: either
+        if (want !== 2 && ((k >> j) & 1) !== want) inside = false;
+      }
+      if (inside) bits |= 1 << k;
+    }
+    for (let c = code, j = 0; j < n; j++, c = Math.floor(c / 3)) if (c % 3 !== 2) letters++;
+    cubes.push({ bits, cost: 64 + letters });
+  }
+  const best = new Int32Array(functions).fill(1 << 30);
+  best[0] = 0;
+  // Costs are small integers: a bucket queue.
+  const buckets = [[0]];
+  for (let cost = 0; cost < buckets.length; cost++) {
+    for (const f of buckets[cost] ?? []) {
+      if (best[f] !== cost) continue;
+      for (const c of cubes) {
+        const g = (f | c.bits) >>> 0;
+        const d = cost + c.cost;
+        if (g !== f && d < best[g]) {
+          best[g] = d;
+          (buckets[d] ??= []).push(g);
+        }
+      }
+    }
+  }
+  return best;
+}
+
+// A constant is written "0" or "1", of no term at all, where the search
+// counts the constant 1 as one cube of no letters.
+const unpack = (packed) => (packed === 64 ? [0, 0] : [Math.floor(packed / 64), packed % 64]);
+
+let exhaustive = 0;
+
+for (let n = 0; n <= 4; n++) {
+  test(`every function of ${n} letters: minimal sum and product, equivalent and cheapest`, () => {
+    const started = performance.now();
+    const letters = kLetters.slice(0, n);
+    const rows = 1 << n;
+    const cheapest = cheapestSums(n);
+    const mask = 2 ** rows - 1;
+    for (let f = 0; f < 2 ** rows; f++) {
+      const on = new Uint8Array(rows);
+      for (let k = 0; k < rows; k++) on[k] = (f >>> k) & 1;
+      const sum = minimalSum(on, n);
+      assert.ok(sum.proved);
+      const sumCost = check(sumText(sum.cubes, letters), 'sum', on, letters);
+      assert.deepEqual(sumCost, unpack(cheapest[f]), `sum of ${f.toString(2)}`);
+      const product = minimalProduct(on, n);
+      const productCost = check(productText(product.cubes, letters), 'product', on, letters);
+      // A product's clauses are the complement's terms, letter for letter.
+      assert.deepEqual(productCost, unpack(cheapest[(~f & mask) >>> 0]), `product of ${f}`);
+      exhaustive++;
+    }
+    console.log(`# ${2 ** rows} functions of ${n} letters in ${Math.round(performance.now() - started)} ms`);
+  });
+}
+
+test('the count of functions checked exhaustively', () => {
+  // 2 + 4 + 16 + 256 + 65536
+  assert.equal(exhaustive, 65814);
+  console.log(`# exhaustive: ${exhaustive} functions, each sum and product checked`);
+});
+
+// A seeded generator, so that a failure can be run again.
+function random(seed) {
+  let s = seed >>> 0;
+  return () => {
+    s = (s + 0x6d2b79f5) >>> 0;
+    let t = s;
+    t = Math.imul(t ^ (t >>> 15), t | 1);
+    t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+}
+
+// Seeded functions: a few terms of random cubes, or random rows, so that
+// both sparse and dense, structured and unstructured, are met.
+export function seededFunction(n, next) {
+  const on = new Uint8Array(1 << n);
+  if (next() < 0.5) {
+    for (let k = 0; k < on.length; k++) on[k] = next() < 0.5 ? 1 : 0;
+  } else {
+    const terms = 1 + Math.floor(next() * 2 * n);
+    for (let t = 0; t < terms; t++) {
+      let mask = 0;
+      let value = 0;
+      for (let j = 0; j < n; j++) if (next() < 0.6) {
+        mask |= 1 << j;
+        if (next() < 0.5) value |= 1 << j;
+      }
+      for (let k = 0; k < on.length; k++) if ((k & mask) === value) on[k] = 1;
+    }
+  }
+  return on;
+}
+
+// The cheapest cover of `on` among all sets of its prime implicants, by
+// trying sets of 1, 2, ... primes in turn: slow, but with nothing of the
+// minimizer's pruning. Every minimal sum is a set of primes.
+function cheapestByCombinations(on, n) {
+  const primes = primeImplicants(on, n);
+  const rows = [];
+  for (let k = 0; k < on.length; k++) if (on[k]) rows.push(k);
+  if (rows.length === 0 || rows.length === on.length) return [0, 0];
+  const cover = primes.map((p) => rows.filter((k) => (k & p.mask) === p.value));
+  const letters = primes.map((p) => [...p.mask.toString(2)].filter((b) => b === '1').length);
+  for (let size = 1; size <= primes.length; size++) {
+    let best = Infinity;
+    const pick = (from, chosen, covered, cost) => {
+      if (chosen === size) {
+        if (covered.size === rows.length) best = Math.min(best, cost);
+        return;
+      }
+      for (let p = from; p <= primes.length - (size - chosen); p++) {
+        const next = new Set(covered);
+        for (const k of cover[p]) next.add(k);
+        pick(p + 1, chosen + 1, next, cost + letters[p]);
+      }
+    };
+    pick(0, 0, new Set(), 0);
+    if (best < Infinity) return [size, best];
+  }
+  throw new Error('no cover');
+}
+
+test('seeded functions of 5 letters: the cheapest cover, found by trying all', () => {
+  const next = random(5);
+  const letters = kLetters.slice(0, 5);
+  let tried = 0;
+  for (let i = 0; i < 300; i++) {
+    const on = seededFunction(5, next);
+    if (primeImplicants(on, 5).length > 22) continue; // the combinations explode
+    const sum = minimalSum(on, 5);
+    assert.ok(sum.proved);
+    assert.deepEqual(check(sumText(sum.cubes, letters), 'sum', on, letters),
+      cheapestByCombinations(on, 5), `sum of ${[...on].join('')}`);
+    tried++;
+  }
+  console.log(`# 5 letters: ${tried} seeded functions against every combination of primes`);
+  assert.ok(tried > 100);
+});
+
+test('seeded functions of 5 to 8 letters: proved minimal, equivalent, in time', () => {
+  const next = random(8);
+  for (let n = 5; n <= kExactUpTo; n++) {
+    const letters = kLetters.slice(0, n);
+    let slowest = 0;
+    for (let i = 0; i < 40; i++) {
+      const on = seededFunction(n, next);
+      const started = performance.now();
+      const sum = minimalSum(on, n);
+      const product = minimalProduct(on, n);
+      slowest = Math.max(slowest, performance.now() - started);
+      assert.ok(sum.proved && product.proved, `${n} letters: ${[...on].join('')}`);
+      check(sumText(sum.cubes, letters), 'sum', on, letters);
+      check(productText(product.cubes, letters), 'product', on, letters);
+    }
+    console.log(`# ${n} letters: 40 seeded functions, slowest sum and product ${Math.round(slowest)} ms`);
+  }
+});
+
+test('past 8 letters a small form, not proved minimal, still equivalent', () => {
+  const next = random(16);
+  for (const n of [9, 12, 16]) {
+    const letters = kLetters.slice(0, n);
+    for (let i = 0; i < 3; i++) {
+      const on = seededFunction(n, next);
+      const started = performance.now();
+      const sum = minimalSum(on, n);
+      const product = minimalProduct(on, n);
+      const ms = performance.now() - started;
+      assert.equal(sum.proved, false);
+      const [sumTerms] = check(sumText(sum.cubes, letters), 'sum', on, letters);
+      const [productTerms] = check(productText(product.cubes, letters), 'product', on, letters);
+      const ones = on.reduce((a, b) => a + b, 0);
+      // Small: never more terms than rows it covers.
+      assert.ok(sumTerms <= Math.max(1, ones) && productTerms <= Math.max(1, on.length - ones));
+      console.log(`# ${n} letters: ${sumTerms} terms and ${productTerms} clauses in ${Math.round(ms)} ms`);
+    }
+  }
+});
+
+test('canonical forms list every row, in the program\'s order', () => {
+  const next = random(3);
+  for (let n = 0; n <= 6; n++) {
+    const letters = kLetters.slice(0, n);
+    for (let i = 0; i < 20; i++) {
+      const on = seededFunction(n, next);
+      const sum = canonicalSum(on, letters);
+      const product = canonicalProduct(on, letters);
+      const ones = on.reduce((a, b) => a + b, 0);
+      const [sumTerms, sumLetters] = check(sum, 'sum', on, letters);
+      const [productTerms, productLetters] = check(product, 'product', on, letters);
+      if (n > 0) {
+        assert.deepEqual([sumTerms, sumLetters], [ones, ones * n]);
+        assert.deepEqual([productTerms, productLetters], [on.length - ones, (on.length - ones) * n]);
+      }
+    }
+  }
+  const on = Uint8Array.from([0, 1, 0, 1, 0, 1, 0, 0]);
+  assert.equal(canonicalSum(on, 'ABC'), '!A*!B*C+!A*B*C+A*!B*C');
+  assert.equal(canonicalProduct(on, 'ABC'), '(A+B+C)*(A+!B+C)*(!A+B+C)*(!A+!B+C)*(!A+!B+!C)');
+  assert.equal(canonicalSum(Uint8Array.of(1), ''), '1');
+  assert.equal(canonicalProduct(Uint8Array.of(1), ''), '1');
+  assert.equal(canonicalSum(Uint8Array.of(0), ''), '0');
+  assert.equal(canonicalProduct(Uint8Array.of(0), ''), '0');
+});
+
+test('LaTeX: bars, juxtaposition and \\oplus', () => {
+  assert.equal(latexOf('!A*B+C'), '\\overline{A}B + C');
+  assert.equal(latexOf('(A+!B)*(!C+D)'),
+    '\\left(A + \\overline{B}\\right)\\left(\\overline{C} + D\\right)');
+  assert.equal(latexOf('A@!B'), 'A \\oplus \\overline{B}');
+  assert.equal(latexOf('!(A+B)'), '\\overline{A + B}');
+  assert.equal(latexOf('1'), '1');
+});
