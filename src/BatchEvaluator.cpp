@@ -11,7 +11,8 @@ namespace {
 using Word = unsigned long long;
 
 // Eight words at a time, in whatever vector registers the target has: two
-// AVX2 registers, four SSE2 or NEON ones, or plain words where there are none.
+// AVX2 registers, four SSE2, NEON or SIMD128 ones, or plain words where there
+// are none.
 typedef Word Lane __attribute__((vector_size(64)));
 constexpr int kLane = sizeof(Lane) / sizeof(Word);
 

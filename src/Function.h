@@ -3,6 +3,7 @@
 
 #include "BatchEvaluator.h"
 #include "PassText.h"
+#include "Platform.h"
 #include "PrecedenceGrouper.h"
 #include "RowBlock.h"
 #include "apstack.h"
@@ -223,8 +224,14 @@ inline apstring Function::MakeTruthTable() {
   ReserveTable(out);
   BatchEvaluator evaluator(myFunc, letters);
   RowBlock block(n);
-  for (long long first = 0; first < (1LL << n); first += RowBlock::kRows)
+  platform::ExpectTable(TableLength());
+  for (long long first = 0; first < (1LL << n); first += RowBlock::kRows) {
     block.AppendTo(out, first, evaluator.Rows(first));
+    if (platform::TableSlice() > 0 && out.length() >= platform::TableSlice()) {
+      std::cout.write(out.c_str(), out.length());
+      out.truncate(0);
+    }
+  }
 
   if (myError)
     out += "WARNING: answer may contain errors";

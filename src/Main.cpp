@@ -47,6 +47,7 @@ int main() {
   platform::UseBinaryStreams();
   platform::HoldWindowAtExit();
   platform::ReturnFreedMemory();
+  platform::WriteTablesInSlices();
   // Memory that cannot be had ends the run with a line, not an abort; the
   // table's own memory is refused earlier, with its size.
   try {

@@ -19,16 +19,30 @@
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
+#if defined(__EMSCRIPTEN__)
+#include <emscripten.h>
+#endif
 
 // A second build of the evaluation for AVX2 exists where the compiler can
 // make one for an x86-64 target; the processor decides at run time whether
 // it is used, the same way on ELF, PE and Mach-O.
+//
+// WebAssembly cannot decide at run time: a module is compiled with all of its
+// instructions or refused whole, and LLVM gives every function of a module
+// the features of all of them. So the WebAssembly build is one build for
+// SIMD128 (-msimd128), its baseline evaluation included, and the page checks
+// that the browser has SIMD128 before it compiles the program.
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUORVANE_AVX2 1
 #define QUORVANE_AVX2_TARGET __attribute__((target("avx2"), flatten))
 #else
 #define QUORVANE_AVX2 0
 #define QUORVANE_AVX2_TARGET
+#endif
+#if defined(__wasm_simd128__)
+#define QUORVANE_SIMD128 1
+#else
+#define QUORVANE_SIMD128 0
 #endif
 
 namespace platform {
@@ -44,6 +58,10 @@ inline bool HasAvx2() {
   return false;
 #endif
 }
+
+// Whether the evaluation runs on vectors of 256 or 128 bits rather than on
+// plain words: AVX2 where the processor has it, or WebAssembly's SIMD128.
+inline bool HasWideVectors() { return QUORVANE_SIMD128 || HasAvx2(); }
 
 // Windows' C runtime would turn every "\n" written into "\r\n" and take a
 // Ctrl-Z read for the end of input; in binary mode the streams carry bytes,
@@ -130,6 +148,48 @@ inline void AdviseHugePages(char *buffer, long long size) {
 #else
   (void)buffer;
   (void)size;
+#endif
+}
+
+// A table goes out whole where memory is cheap to fault in, as it was built.
+// WebAssembly's memory has no huge pages, and faulting a fresh 4 KiB page in
+// can cost as much as writing it several times over, so there the program
+// writes its table in slices as its rows are made, from the start of a
+// buffer that stays in cache, and the pages beyond it are never touched. The
+// page's worker then holds the table once, in its own copy; node writes each
+// slice on. Nothing can fail between a table's first row and its last, so
+// the bytes are the same either way. The program asks for slices first thing;
+// the tests take whole tables from the engine. 0 means whole.
+#if defined(__EMSCRIPTEN__)
+inline int &TableSlice() {
+  static int bytes = 0;
+  return bytes;
+}
+
+inline void WriteTablesInSlices() { TableSlice() = 1 << 20; }
+#else
+constexpr int TableSlice() { return 0; }
+
+inline void WriteTablesInSlices() {}
+#endif
+
+// Tells the page's worker how many bytes of the table are to come, before
+// the first, so that it takes one array for the whole output rather than
+// joining the slices into one at the end, when it would hold them twice.
+inline void ExpectTable(long long bytes) {
+#if defined(__EMSCRIPTEN__)
+  // Emscripten names the arguments $0, $1 and so on, which C++ would not.
+#pragma clang diagnostic push
+#pragma clang diagnostic ignored "-Wdollar-in-identifier-extension"
+  EM_ASM(
+      {
+        if (Module['expectTable'])
+          Module['expectTable']($0);
+      },
+      static_cast<double>(bytes));
+#pragma clang diagnostic pop
+#else
+  (void)bytes;
 #endif
 }
 
