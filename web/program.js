@@ -129,10 +129,11 @@ export function stop() {
 }
 
 // The page's own runs, beside run(): a view's columns, a comparison, a
-// form's check. They queue in a worker of their own, one after another, so
-// that they never end run()'s run nor each other. stopAll() ends them all
-// with it.
-let lane = null; // { worker, tail, pending, ended }
+// form's check. They queue in lanes of their own, one worker each, so that
+// they never end run()'s run nor each other; two lanes keep both of the
+// usual two cores busy. stopAll() ends them all with run()'s.
+const kLanes = Math.max(1, Math.min(2, navigator.hardwareConcurrency || 1));
+let lanes = []; // each { worker, tail, pending, ended }
 
 function laneWorker() {
   const worker = newWorker();
@@ -140,10 +141,15 @@ function laneWorker() {
   return worker;
 }
 
+function freeLane() {
+  while (lanes.length < kLanes)
+    lanes.push({ worker: laneWorker(), tail: Promise.resolve(), pending: new Set(), ended: false });
+  return lanes.reduce((best, lane) => (lane.pending.size < best.pending.size ? lane : best));
+}
+
 export function runQueued(input) {
   const bytes = typeof input === 'string' ? new TextEncoder().encode(input) : input.slice();
-  if (!lane) lane = { worker: laneWorker(), tail: Promise.resolve(), pending: new Set(), ended: false };
-  const mine = lane;
+  const mine = freeLane();
   return new Promise((resolve, reject) => {
     mine.pending.add(reject);
     mine.tail = mine.tail.then(async () => {
@@ -165,12 +171,11 @@ export function runQueued(input) {
 
 export function stopAll() {
   stop();
-  if (!lane) return;
-  const ended = lane;
-  lane = null;
-  ended.ended = true;
-  ended.worker.then((w) => w.terminate(), () => {});
-  for (const reject of ended.pending) reject(new Error('stopped'));
+  for (const lane of lanes.splice(0)) {
+    lane.ended = true;
+    lane.worker.then((w) => w.terminate(), () => {});
+    for (const reject of lane.pending) reject(new Error('stopped'));
+  }
 }
 
 // What the program writes before it reads, from a run with no equation. It

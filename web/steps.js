@@ -80,15 +80,15 @@ export function leftOver(echo) {
 // every group the program reads as itself (it gives a table without a
 // warning and echoes it unchanged), with its result column and the map from
 // a row of the whole table to its row. `tableOf` runs the program.
+// The runs are all asked for at once, so that they queue on every lane.
 export async function stepsOf(echo, letters, tableOf) {
-  const columns = [];
-  for (const group of groupsOf(echo)) {
-    if (group.text === echo) continue; // that is the result column itself
-    const table = await tableOf(group.text);
-    if (table.status !== 0 || table.warning || table.echo !== group.text) continue;
-    columns.push({ ...group, get: rowGetter(letters, table) });
-  }
-  return columns;
+  const groups = groupsOf(echo).filter((group) => group.text !== echo); // that one is the result
+  const tables = await Promise.all(groups.map((group) => tableOf(group.text)));
+  return groups.flatMap((group, i) => {
+    const table = tables[i];
+    if (table.status !== 0 || table.warning || table.echo !== group.text) return [];
+    return [{ ...group, get: rowGetter(letters, table) }];
+  });
 }
 
 function rowGetter(letters, table) {

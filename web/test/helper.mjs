@@ -1,0 +1,299 @@
+// What every page test shares: the site served on 127.0.0.1, headless
+// Chromium driven by puppeteer-core, and the reference program whose bytes
+// and tables each test holds the page to: QUORVANE_REFERENCE (a native
+// build, as CI gives it) or else the node build in QUORVANE_NODE_BUILD.
+// A test file imports this, calls usePage() once, and gets its page.
+//   Usage: node FILE.test.mjs SITE_FOLDER
+// Exits 77 (skipped) without puppeteer-core or Chromium.
+import { spawnSync } from 'node:child_process';
+import { createHash } from 'node:crypto';
+import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
+import { createServer } from 'node:http';
+import { tmpdir } from 'node:os';
+import { dirname, extname, join, normalize } from 'node:path';
+import { fileURLToPath } from 'node:url';
+import { after, before } from 'node:test';
+import assert from 'node:assert/strict';
+
+export const site = process.argv[2];
+const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+const here = dirname(fileURLToPath(import.meta.url));
+let puppeteer;
+try {
+  puppeteer = (await import('puppeteer-core')).default;
+} catch {
+  console.log('skipped: puppeteer-core is missing; install it with: npm ci --prefix web');
+  process.exit(77);
+}
+if (!existsSync(chromium)) {
+  console.log(`skipped: no Chromium at ${chromium}; install it with: apt-get install chromium`);
+  process.exit(77);
+}
+const axePath = join(here, '..', 'node_modules', 'axe-core', 'axe.min.js');
+export const shots = join(site, '..', 'screenshots');
+
+const reference = process.env.QUORVANE_REFERENCE
+  ? [process.env.QUORVANE_REFERENCE]
+  : ['node', process.env.QUORVANE_NODE_BUILD];
+
+export const sha256 = (bytes) => createHash('sha256').update(bytes).digest('hex');
+
+export function referenceRun(input) {
+  return spawnSync(reference[0], [...reference.slice(1)], { input: Buffer.from(input), maxBuffer: 1 << 30 });
+}
+
+export function expected(input) {
+  const run = referenceRun(input);
+  return { stdout: sha256(run.stdout), stderr: sha256(run.stderr), status: run.status };
+}
+
+// The reference's answer to an equation: its echo, letters, rows (each its
+// digits and result), warning and status.
+export function referenceRows(equation) {
+  const run = referenceRun(`${equation}\n`);
+  const text = run.stdout.toString('latin1');
+  const lines = text.split('\n');
+  const at = lines.indexOf('Truth Table:');
+  if (run.status !== 0) return { status: run.status, echo: lines[at + 1] ?? null, letters: null, rows: null };
+  const letters = lines[at + 2].slice(1, -2).split(',').filter((x) => x);
+  const rows = lines.slice(at + 3).filter((l) => l.startsWith('(')).map((l) => {
+    const [values, result] = l.slice(1).split('\b)-');
+    return [...values.split(',').filter((x) => x), result];
+  });
+  return { status: 0, echo: lines[at + 1], letters, rows,
+    warning: text.endsWith('WARNING: answer may contain errors') };
+}
+
+// The value of a reference table at the row where each of `letters` has
+// the digit `digits` gives it; letters the table lacks are passed over.
+export function valueAt(table, letters, digits) {
+  let k = 0;
+  for (const letter of table.letters) k = 2 * k + Number(digits[letters.indexOf(letter)]);
+  return table.rows[k].at(-1);
+}
+
+const types = {
+  '.html': 'text/html; charset=utf-8',
+  '.js': 'text/javascript',
+  '.mjs': 'text/javascript',
+  '.css': 'text/css',
+  '.wasm': 'application/wasm',
+  '.svg': 'image/svg+xml',
+  '.webmanifest': 'application/manifest+json',
+};
+
+// A static server for the site. `edits` maps a path to a change of its
+// text, which the server applies from then on: a new build, say.
+export async function serve(edits = {}) {
+  const server = createServer((request, response) => {
+    const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
+    const file = join(site, path === '/' ? 'index.html' : path);
+    if (!file.startsWith(site) || !existsSync(file)) {
+      response.writeHead(404).end();
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': types[extname(file)] || 'application/octet-stream' });
+    const edit = edits[path];
+    response.end(edit ? edit(readFileSync(file, 'utf8')) : readFileSync(file));
+  });
+  const sockets = new Set();
+  server.on('connection', (s) => {
+    sockets.add(s);
+    s.on('close', () => sockets.delete(s));
+  });
+  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
+  return {
+    origin: `http://127.0.0.1:${server.address().port}`,
+    edits,
+    close: () => new Promise((resolve) => {
+      for (const s of sockets) s.destroy();
+      server.close(resolve);
+    }),
+  };
+}
+
+// The server, the browser and a page loaded and ready, made before the
+// file's tests and closed after them; `viewport` sets the page's size. Every
+// request the page makes must stay on the site and be answered.
+export function usePage({ viewport } = {}) {
+  const ctx = { foreign: [], missing: [] };
+  before(async () => {
+    ctx.server = await serve();
+    ctx.origin = ctx.server.origin;
+    ctx.browser = await puppeteer.launch({
+      executablePath: chromium,
+      headless: true,
+      userDataDir: mkdtempSync(join(tmpdir(), 'quorvane-chromium-')),
+      args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+        '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    });
+    ctx.page = await ctx.browser.newPage();
+    if (viewport) await ctx.page.setViewport(viewport);
+    ctx.page.on('request', (request) => {
+      const url = request.url();
+      if (!url.startsWith(`${ctx.origin}/`) && !url.startsWith('blob:') && !url.startsWith('data:'))
+        ctx.foreign.push(url);
+    });
+    ctx.page.on('response', (response) => {
+      if (response.status() === 404) ctx.missing.push(response.url());
+    });
+    ctx.page.on('pageerror', (error) => ctx.missing.push(`page error: ${error.message}`));
+    const start = performance.now();
+    await ctx.page.goto(`${ctx.origin}/`);
+    await ctx.page.waitForSelector('body[data-ready]');
+    ctx.ready = performance.now() - start;
+    assert.equal(await ctx.page.$eval('body', (b) => b.dataset.ready), 'true',
+      await ctx.page.$eval('#problem', (p) => p.textContent));
+    mkdirSync(shots, { recursive: true });
+  });
+  after(async () => {
+    if (ctx.browser) {
+      const profile = ctx.browser.process().spawnargs.find((a) => a.startsWith('--user-data-dir='))
+        .slice('--user-data-dir='.length);
+      await ctx.browser.close();
+      rmSync(profile, { recursive: true, force: true });
+    }
+    await ctx.server?.close();
+    assert.deepEqual(ctx.foreign, [], 'requests off the site');
+    assert.deepEqual(ctx.missing, [], 'requests unanswered, or errors on the page');
+  });
+  return ctx;
+}
+
+// A page in a browser context of its own, with a server of its own when
+// asked, both closed however the test ends, so that a failure cannot hold
+// the run open.
+export async function isolated(ctx, body, { ownServer = false } = {}) {
+  const own = ownServer ? await serve() : null;
+  const context = await ctx.browser.createBrowserContext();
+  try {
+    return await body(await context.newPage(), own);
+  } finally {
+    await context.close();
+    await own?.close();
+  }
+}
+
+export const letters = (n) => 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz'.slice(0, n);
+export const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
+export const pause = (ms) => new Promise((r) => setTimeout(r, ms));
+
+// Everything of the newest run done: the run, its steps, comparison, forms.
+export const finished = (page) => page.waitForFunction(
+  () => document.body.dataset.running === 'false', { timeout: 300000 });
+
+async function fill(page, selector, text) {
+  await page.$eval(selector, (e) => { e.value = ''; });
+  if (text) await page.type(selector, text);
+}
+
+// Types the equation (and the one to compare it with) and presses Enter.
+export async function submit(page, equation, versus = '') {
+  await fill(page, '#versus', versus);
+  await fill(page, '#equation', equation);
+  await page.keyboard.press('Enter');
+  await finished(page);
+  return page.evaluate(() => ({
+    terminal: document.getElementById('terminal').textContent,
+    stderr: document.getElementById('messages').hidden ? null
+      : document.getElementById('stderr').textContent,
+    status: document.getElementById('status').textContent,
+    problem: document.getElementById('problem').textContent,
+    says: document.getElementById('says').hidden ? null : document.getElementById('says').textContent,
+  }));
+}
+
+// A table of the page as texts: its heads and the rows drawn.
+export function tableIn(page, selector) {
+  return page.$eval(selector, (t) => ({
+    head: [...(t.tHead?.rows[0]?.cells ?? [])].map((c) => c.textContent),
+    rows: [...(t.tBodies[0]?.rows ?? [])].filter((r) => r.className !== 'spacer')
+      .map((r) => [...r.cells].map((c) => c.textContent)),
+    classes: [...(t.tBodies[0]?.rows ?? [])].filter((r) => r.className !== 'spacer').map((r) => r.className),
+  }));
+}
+
+// How long the longest main-thread task lasts while `during` runs.
+export async function longestTask(page, during) {
+  await page.evaluate(() => {
+    window.longest = 0;
+    window.watch?.disconnect();
+    window.watch = new PerformanceObserver((list) => {
+      for (const e of list.getEntries()) window.longest = Math.max(window.longest, e.duration);
+    });
+    window.watch.observe({ type: 'longtask' });
+  });
+  await during();
+  await pause(300);
+  return page.evaluate(() => window.longest);
+}
+
+// axe-core in the page: no violation, or the test fails naming them.
+export async function axe(page, when) {
+  if (!(await page.evaluate(() => 'axe' in window))) await page.addScriptTag({ path: axePath });
+  const { violations, passes } = await page.evaluate(() => window.axe.run(document));
+  console.log(`# axe ${when}: ${violations.length} violations, ${passes.length} rules passed`);
+  assert.deepEqual(violations.map((v) => `${v.id}: ${v.nodes.map((n) => n.target).join(' ')}`), [], when);
+}
+
+// A page with the site's CSP lifted for axe, at a phone's size.
+export async function phone(ctx) {
+  const checked = await ctx.browser.newPage();
+  await checked.setBypassCSP(true);
+  await checked.setViewport({ width: 390, height: 844, isMobile: true, deviceScaleFactor: 1 });
+  await checked.goto(`${ctx.origin}/`);
+  await checked.waitForSelector('body[data-ready="true"]');
+  return checked;
+}
+
+// Downloads land in a folder of the test's; `fetched` clicks and reads.
+export async function downloads(page) {
+  const folder = mkdtempSync(join(tmpdir(), 'quorvane-downloads-'));
+  const cdp = await page.createCDPSession();
+  await cdp.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: folder });
+  return {
+    folder,
+    async fetched(button, name, encoding = 'utf8') {
+      const file = join(folder, name);
+      rmSync(file, { force: true });
+      await page.click(button);
+      for (let i = 0; i < 100 && !existsSync(file); i++) await pause(100);
+      await pause(50);
+      return readFileSync(file, encoding);
+    },
+    done: () => rmSync(folder, { recursive: true, force: true }),
+  };
+}
+
+// A seeded generator (mulberry32), so that every run draws the same cases.
+export function seeded(seed) {
+  let a = seed >>> 0;
+  const next = () => {
+    a = (a + 0x6d2b79f5) >>> 0;
+    let t = a;
+    t = Math.imul(t ^ (t >>> 15), t | 1);
+    t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
+    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
+  };
+  next.int = (n) => Math.floor(next() * n);
+  next.pick = (xs) => xs[next.int(xs.length)];
+  return next;
+}
+
+// A well-formed equation in the program's notation over `names`, as a tree
+// { op, args } or a letter, and its text with only the parentheses needed.
+export function randomTree(rng, names, depth) {
+  if (depth === 0 || rng() < 0.25) return rng() < 0.05 ? rng.pick(['0', '1']) : rng.pick(names);
+  const r = rng();
+  if (r < 0.2) return { op: '!', args: [randomTree(rng, names, depth - 1)] };
+  return { op: rng.pick(['*', '@', '+']), args: [randomTree(rng, names, depth - 1), randomTree(rng, names, depth - 1)] };
+}
+
+const kBinding = { '+': 1, '@': 2, '*': 3, '!': 4 };
+export function textOf(tree, parent = 0, right = false) {
+  if (typeof tree === 'string') return tree;
+  const mine = kBinding[tree.op];
+  const text = tree.op === '!' ? `!${textOf(tree.args[0], mine)}`
+    : `${textOf(tree.args[0], mine)}${tree.op}${textOf(tree.args[1], mine, true)}`;
+  return mine < parent || (mine === parent && right) ? `(${text})` : text;
+}
