@@ -20,23 +20,64 @@ function replaceStream(FS, fd, path, ops) {
   if (stream.fd !== fd) throw new Error(`${path} opened as descriptor ${stream.fd}, not ${fd}`);
 }
 
-// The bytes written to one stream, kept as the chunks they came in.
+// A module that uses WebAssembly SIMD128, which the program's does
+// throughout: a browser without it refuses the program whole, with a message
+// about an opcode.
+const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1,
+  0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
+const kLacksSimd = 'This browser cannot run the program: it lacks WebAssembly SIMD, ' +
+  'which Chrome and Edge have had since version 91, Firefox since 89 and Safari since 16.4.';
+
+// The bytes written to one stream. Once the program says how long its table
+// will be, they go into one array of the whole output's size as they come,
+// so that a table written in slices is never held twice, neither here nor
+// while it is joined; bytes past what it announced, which no run writes,
+// would be kept as chunks.
 function sink() {
+  let whole = null;
+  let filled = 0;
   const chunks = [];
   let size = 0;
+  const keep = (bytes) => {
+    if (whole && chunks.length === 0 && filled + bytes.length <= whole.length) {
+      whole.set(bytes, filled);
+      filled += bytes.length;
+    } else {
+      chunks.push(bytes.slice());
+    }
+    size += bytes.length;
+  };
   return {
     ops: {
       write(stream, buffer, offset, length) {
-        chunks.push(new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length).slice());
-        size += length;
+        keep(new Uint8Array(buffer.buffer, buffer.byteOffset + offset, length));
         return length;
       },
     },
+    expect(bytes) {
+      if (whole) return;
+      // Without the memory for it, the table still comes, as chunks.
+      try {
+        whole = new Uint8Array(size + bytes);
+      } catch {
+        return;
+      }
+      for (const chunk of chunks.splice(0)) {
+        whole.set(chunk, filled);
+        filled += chunk.length;
+      }
+    },
     bytes() {
+      if (whole && chunks.length === 0 && filled === whole.length) return whole;
       // A table is most often one write: its chunk is the answer as it is.
-      if (chunks.length === 1) return chunks.pop();
+      if (!whole && chunks.length === 1) return chunks.pop();
       const all = new Uint8Array(size);
       let at = 0;
+      if (whole) {
+        all.set(whole.subarray(0, filled));
+        at = filled;
+        whole = null;
+      }
       for (const chunk of chunks.splice(0)) {
         all.set(chunk, at);
         at += chunk.length;
@@ -51,9 +92,12 @@ async function run(input) {
   // cannot be instantiated, so that failure ends the run itself.
   let failed;
   const failure = new Promise((resolve, reject) => { failed = reject; });
+  const stdout = sink();
+  const stderr = sink();
   const module = await Promise.race([failure, createQuorvane({
     print() {},
     printErr() {},
+    expectTable: (bytes) => stdout.expect(bytes),
     instantiateWasm(imports, done) {
       WebAssembly.instantiate(compiled, imports).then(done, failed);
       return {};
@@ -69,8 +113,6 @@ async function run(input) {
       return n;
     },
   });
-  const stdout = sink();
-  const stderr = sink();
   replaceStream(FS, 1, '/dev/quorvane-stdout', stdout.ops);
   replaceStream(FS, 2, '/dev/quorvane-stderr', stderr.ops);
   const status = module.callMain([]);
@@ -81,6 +123,10 @@ self.onmessage = async ({ data }) => {
   if (data.module) {
     compiled = data.module;
     self.postMessage({ ready: true });
+    return;
+  }
+  if (!WebAssembly.validate(kSimdProbe)) {
+    self.postMessage({ error: kLacksSimd });
     return;
   }
   try {
