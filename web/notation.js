@@ -48,12 +48,12 @@ function tokens(text) {
       continue;
     }
     if (/[A-Za-z]/.test(ch)) {
-      // A word stands alone, between blanks, parentheses or the ends.
+      // A word stands alone: no letter or digit touches it.
       const word = text.slice(i).match(/^[A-Za-z]+/)[0];
       const before = i === 0 ? ' ' : text[i - 1];
       const after = text[i + word.length] ?? ' ';
       const kind = kWords[word.toUpperCase()];
-      if (kind && /[\s()]/.test(before) && /[\s()]/.test(after)) {
+      if (kind && !/[A-Za-z0-9]/.test(before) && !/[A-Za-z0-9]/.test(after)) {
         out.push({ kind, text: word });
         i += word.length;
       } else {

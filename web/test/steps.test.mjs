@@ -124,6 +124,8 @@ const big = (() => {
 test('16 variables and 40 operators: steps within the aim, the page never held', async () => {
   const want = referenceRows(big);
   assert.equal(want.letters.length, 16);
+  // Timed at a screen's height, not the tall page the row checks use.
+  await ctx.page.setViewport({ width: 1280, height: 800 });
   const started = performance.now();
   const longest = await longestTask(ctx.page, async () => {
     await steps(big);
@@ -134,6 +136,7 @@ test('16 variables and 40 operators: steps within the aim, the page never held',
   assert.ok(longest < 1000, `a task of ${longest} ms`);
   const { head } = await tableIn(ctx.page, '#steps');
   assert.equal(head.length, 16 + groupsOf(want.echo).length);
+  await ctx.page.setViewport({ width: 1280, height: 9000 });
 });
 
 test('Stop and Escape end the steps under way; the next run gets them', async () => {
