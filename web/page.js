@@ -384,7 +384,7 @@ function showComparison({ said, joint, first, other }) {
     const k = only ? differ[i] : i;
     const a = String(first.result[mapA(k)]);
     const b = String(other.result[mapB(k)]);
-    return [...(letters ? digits(k, letters.length) : []), a, b, a === b ? '' : '≠ differs'];
+    return [...(letters ? digits(k, letters.length) : []), a, b, a === b ? '' : '≠'];
   };
   shown.sight = showColumns($('compare'), {
     caption: only ? `The ${grouped(differing)} rows that differ, of ${grouped(rows)}`

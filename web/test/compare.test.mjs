@@ -106,7 +106,7 @@ test('the joint table holds both programs\' columns; a control keeps the rows th
     const [a, b, mark] = cells.slice(-3);
     assert.equal(a, valueAt(want.a, want.letters, digits));
     assert.equal(b, valueAt(want.b, want.letters, digits));
-    assert.equal(mark, a === b ? '' : '≠ differs', 'marked in words, not colour alone');
+    assert.equal(mark, a === b ? '' : '≠', 'marked by a sign, not colour alone');
     assert.equal(whole.classes[k], a === b ? '' : 'differs');
   });
   await ctx.page.click('#only-differ');
