@@ -89,6 +89,11 @@ test('a stop and a warning are said as such', async () => {
   await ctx.page.click('#view-table');
   assert.equal(await ctx.page.$eval('#warning', (w) => w.hidden), false);
   await ctx.page.click('#view-terminal');
+  // An equation of constants has a table of one row, not none.
+  const constant = await submit('!0*1');
+  assert.equal(constant.status, 'Finished: 1 row. Exit status 0.');
+  assert.equal(constant.says, 'True in 1 of 1 rows. Always true: a tautology.');
+  assert.equal((await submit('A*!A')).says, 'True in 0 of 2 rows. Never true: a contradiction.');
   const next = await submit('!A');
   assert.equal(next.terminal, 'Truth Table:\n(!A)\n(A)\n(0)-1\n(1)-0');
   assert.equal(next.stderr, null);
