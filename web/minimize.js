@@ -248,7 +248,7 @@ function exactCover(primes, rows, n, budget) {
   const allowed = new Uint32Array(V);
   for (let p = 0; p < P; p++) allowed[p >>> 5] |= 1 << (p & 31);
   search(left, allowed, [], 0);
-  return { chosen: bestSet.map((p) => primes[p]), proved, steps };
+  return { chosen: bestSet.map((p) => primes[p]), proved };
 }
 
 // Grows `row` into a prime implicant, freeing at each step the letter that
@@ -302,7 +302,17 @@ function greedyCover(on, n) {
   return kept;
 }
 
-const byRowOrder = (a, b) => a.value - b.value || b.mask - a.mask;
+// Terms in the order a textbook writes them: by the first letter they name,
+// its negation first, then by the next.
+function byLetters(a, b) {
+  for (let bit = 1 << 30; bit; bit >>>= 1) {
+    const named = (b.mask & bit) - (a.mask & bit);
+    if (named) return named;
+    const value = (a.value & bit) - (b.value & bit);
+    if (value) return value;
+  }
+  return 0;
+}
 
 // The minimal sum of products of `on` (0/1 per row) over n letters:
 // { cubes, proved }. A constant 1 is one cube of no letters; a constant 0
@@ -312,9 +322,9 @@ export function minimalSum(on, n, { budget = 5e4 } = {}) {
   for (let r = 0; r < 1 << n; r++) if (on[r]) rows.push(r);
   if (rows.length === 0) return { cubes: [], proved: true };
   if (rows.length === 1 << n) return { cubes: [{ mask: 0, value: 0 }], proved: true };
-  if (n > kExactUpTo) return { cubes: greedyCover(on, n).sort(byRowOrder), proved: false };
-  const { chosen, proved, steps } = exactCover(primeImplicants(on, n), rows, n, budget);
-  return { cubes: chosen.sort(byRowOrder), proved, steps };
+  if (n > kExactUpTo) return { cubes: greedyCover(on, n).sort(byLetters), proved: false };
+  const { chosen, proved } = exactCover(primeImplicants(on, n), rows, n, budget);
+  return { cubes: chosen.sort(byLetters), proved };
 }
 
 // The minimal product of sums: the minimal sum of the complement, each of
