@@ -1,0 +1,360 @@
+// The Forms part of the page: every form of seeded equations run through the
+// reference program by this test and held to the equation's own table; the
+// minimal forms' cost against a minimum found here for up to 5 letters; the
+// Karnaugh maps' cells against the rows, with Gray neighbours; the warning,
+// a stop, Stop itself, the controls, axe, and the time to the minimal forms.
+//   Usage: node forms.test.mjs SITE_FOLDER
+import { join } from 'node:path';
+import { test } from 'node:test';
+import assert from 'node:assert/strict';
+import {
+  axe, finished, letters, pause, phone, referenceRows, seeded, shots, submit, usePage, valueAt,
+} from './helper.mjs';
+
+const ctx = usePage({ viewport: { width: 1280, height: 800 } });
+
+// The Forms part as the page shows it: each name with its code, its check's
+// state and words, and whether it is proved minimal.
+function formsOf(page) {
+  return page.$eval('#forms', (section) => {
+    const out = { hidden: section.hidden, text: section.textContent, entries: {} };
+    for (const dt of section.querySelectorAll('dl.forms > dt')) {
+      const dd = dt.nextElementSibling;
+      out.entries[dt.textContent] = {
+        code: dd.querySelector('code')?.textContent ?? null,
+        text: dd.textContent,
+        state: dd.dataset.check ?? null,
+        said: dd.querySelector('.check')?.textContent ?? null,
+        proved: dd.dataset.proved ?? null,
+      };
+    }
+    out.minimalMs = Number(section.dataset.minimalMs);
+    return out;
+  });
+}
+
+const kRunnable = ['Canonical sum of products', 'Canonical product of sums', 'Minimal sum of products',
+  'Minimal product of sums'];
+
+// The reference's result column of an equation, by row in its order.
+const column = (table) => table.rows.map((r) => Number(r.at(-1)));
+
+// Every row of `table` against the reference program's table of `form`,
+// read at the same values of the letters.
+function sameTable(form, table) {
+  const own = referenceRows(form);
+  assert.equal(own.status, 0, `the program stopped on ${form.slice(0, 80)}`);
+  assert.equal(own.warning, false, `the program warned on ${form.slice(0, 80)}`);
+  for (const letter of own.letters) assert.ok(table.letters.includes(letter), `${letter} in ${form}`);
+  for (const row of table.rows)
+    assert.equal(valueAt(own, table.letters, row), row.at(-1), `${form.slice(0, 80)} at ${row.join('')}`);
+}
+
+// A sum or product as the page writes it: its terms and letters.
+function cost(form, kind) {
+  if (form === '0' || form === '1') return [0, 0];
+  const terms = kind === 'sum' ? form.split('+') : form.split('*');
+  return [terms.length, (form.match(/[A-Za-z]/g) ?? []).length];
+}
+
+// The cheapest sum of products of `on` over n <= 5 letters, found here:
+// every cube that lies inside the true rows, those in no bigger such cube
+// kept, and a plain depth-first search for the cheapest set that covers.
+function cheapest(on, n) {
+  const ones = on.reduce((a, b) => a + b, 0);
+  if (ones === 0 || ones === on.length) return [0, 0];
+  const cubes = [];
+  for (let mask = 0; mask < 1 << n; mask++) {
+    for (let value = 0; value < 1 << n; value++) {
+      if (value & ~mask) continue;
+      const rows = [];
+      for (let k = 0; k < on.length; k++) if ((k & mask) === value) rows.push(k);
+      if (rows.every((k) => on[k])) cubes.push({ mask, value, rows });
+    }
+  }
+  const inside = (a, b) => a !== b && a.rows.every((k) => b.rows.includes(k));
+  const primes = cubes.filter((c) => !cubes.some((d) => inside(c, d)));
+  const letterCount = (c) => [...c.mask.toString(2)].filter((b) => b === '1').length;
+  let best = [Infinity, Infinity];
+  const less = (a, b) => a[0] < b[0] || (a[0] === b[0] && a[1] < b[1]);
+  const search = (covered, spent) => {
+    if (!less(spent, best)) return;
+    const k = on.findIndex((v, i) => v && !covered.has(i));
+    if (k < 0) {
+      best = spent;
+      return;
+    }
+    for (const p of primes) {
+      if (!p.rows.includes(k)) continue;
+      search(new Set([...covered, ...p.rows]), [spent[0] + 1, spent[1] + letterCount(p)]);
+    }
+  };
+  search(new Set(), [0, 0]);
+  return best;
+}
+
+// A seeded equation over exactly `names`: a sum of random products, each
+// letter of `names` named at least once, with NOT, XOR and parentheses in
+// some of them.
+function seededEquation(rng, names) {
+  const terms = [];
+  const count = 1 + rng.int(Math.max(2, names.length));
+  for (let t = 0; t < count; t++) {
+    const factors = names.filter(() => rng() < 0.5).map((l) => (rng() < 0.5 ? `!${l}` : l));
+    if (factors.length === 0) factors.push(rng.pick(names));
+    terms.push(rng() < 0.2 ? `!(${factors.join('@')})` : factors.join('*'));
+  }
+  return `${terms.join('+')}+${names.join('*')}`;
+}
+
+// The forms' work goes on after the run: its minimizer and checks.
+const settled = (page) => page.waitForFunction(() => {
+  const section = document.getElementById('forms');
+  return section.hidden || section.dataset.settled === 'true';
+}, { timeout: 300000 });
+
+async function formsFor(equation, page = ctx.page) {
+  await submit(page, equation);
+  // The page shows the forms a moment after the run has ended.
+  await page.waitForFunction(() => !document.getElementById('forms').hidden ||
+    document.getElementById('status').textContent.startsWith('Stopped'), { timeout: 60000 });
+  await settled(page);
+  return formsOf(page);
+}
+
+test('seeded equations of 1 to 8 letters: every form the program\'s, the minimal ones cheapest', async () => {
+  const rng = seeded(30);
+  let checked = 0;
+  for (let n = 1; n <= 8; n++) {
+    for (let i = 0; i < (n <= 5 ? 4 : 2); i++) {
+      const equation = seededEquation(rng, letters(n).split(''));
+      const want = referenceRows(equation);
+      const on = column(want);
+      const forms = await formsFor(equation);
+      assert.equal(forms.hidden, false);
+      const rows = `checked: the same value in all ${2 ** n} rows`;
+      for (const name of kRunnable) {
+        const entry = forms.entries[name];
+        if (n > 6 && name.startsWith('Canonical')) {
+          assert.match(entry.text, /^Not shown past 6 variables/);
+          continue;
+        }
+        assert.ok(entry?.code, `${name} of ${equation}`);
+        assert.equal(entry.state, 'checked', `${name} ${entry.code} of ${equation}: ${entry.said}`);
+        assert.equal(entry.said, rows);
+        sameTable(entry.code, want);
+        checked++;
+      }
+      const ones = on.flatMap((v, k) => (v ? [k] : []));
+      const zeros = on.flatMap((v, k) => (v ? [] : [k]));
+      assert.equal(forms.entries.Minterms.code, `Σm(${ones.join(', ')})`);
+      assert.equal(forms.entries.Maxterms.code, `ΠM(${zeros.join(', ')})`);
+      for (const kind of ['sum', 'product']) {
+        const entry = forms.entries[kind === 'sum' ? 'Minimal sum of products' : 'Minimal product of sums'];
+        assert.equal(entry.proved, 'true');
+        assert.match(entry.text, /proved minimal/);
+        if (n <= 5) {
+          // A product's clauses are the complement's terms, letter for letter.
+          const goal = cheapest(kind === 'sum' ? on : on.map((v) => 1 - v), n);
+          assert.deepEqual(cost(entry.code, kind), goal, `${kind} ${entry.code} of ${equation}`);
+        }
+      }
+    }
+  }
+  console.log(`# ${checked} forms of seeded equations, each the equation's table in the program`);
+});
+
+test('the time to the minimal forms at 6, 8, 12 and 16 letters', async () => {
+  const rng = seeded(16);
+  for (const n of [6, 8, 12, 16]) {
+    const times = [];
+    for (let i = 0; i < 3; i++) {
+      // Dense, unstructured tables are the hardest: many short products.
+      const names = letters(n).split('');
+      const terms = [];
+      for (let t = 0; t < 4 * n; t++)
+        terms.push(names.filter(() => rng() < 0.45).map((l) => (rng() < 0.5 ? `!${l}` : l)).join('*') || 'A');
+      const equation = `${terms.join('+')}@${names.join('@')}`;
+      const forms = await formsFor(equation);
+      times.push(forms.minimalMs);
+      const sum = forms.entries['Minimal sum of products'];
+      assert.equal(sum.state, 'checked', `${equation}: ${sum.said}`);
+      assert.equal(forms.entries['Minimal product of sums'].state, 'checked');
+      assert.equal(sum.proved, String(n <= 8));
+      assert.match(sum.text, n <= 8 ? /proved minimal/ : /not proved minimal/);
+      if (n > 6) assert.match(forms.entries['Canonical sum of products'].text, /Not shown past 6 variables/);
+      if (n > 10) assert.match(forms.entries.Minterms.text, /rows? of [\d,]+ rows give 1/);
+    }
+    console.log(`# minimal forms shown at ${n} letters in ${times.map(Math.round).join(', ')} ms`);
+    // A guard against a search that runs away, not a benchmark.
+    assert.ok(Math.max(...times) < 30000, `${times}`);
+  }
+  const many = await formsFor(letters(20).split('').join('+'));
+  assert.match(many.entries['Minimal sum of products'].text, /None is given past 16 variables/);
+  assert.match(many.entries.Minterms.text, /1,048,575 rows of 1,048,576 rows give 1/);
+});
+
+// The maps in the page: each cell's value, row number and place.
+function mapsIn(page) {
+  return page.$$eval('#forms table.kmap', (tables) => tables.map((t) => ({
+    caption: t.caption.textContent,
+    cols: [...t.tHead.rows[0].cells].slice(1).map((c) => c.firstChild.textContent),
+    rows: [...t.tBodies[0].rows].map((r) => r.cells[0].firstChild.textContent),
+    cells: [...t.tBodies[0].rows].map((r) => [...r.cells].slice(1).map((c) => ({
+      value: c.firstChild.textContent,
+      row: Number(c.querySelector('sub').textContent),
+      loops: c.querySelectorAll('.loop').length,
+    }))),
+  })));
+}
+
+const oneBitApart = (a, b) => {
+  const x = a ^ b;
+  return x !== 0 && (x & (x - 1)) === 0;
+};
+
+test('Karnaugh maps of 2 to 6 letters: cells are the rows, neighbours one letter apart', async () => {
+  const rng = seeded(4);
+  for (let n = 1; n <= 7; n++) {
+    const equation = seededEquation(rng, letters(n).split(''));
+    const want = referenceRows(equation);
+    const on = column(want);
+    await formsFor(equation);
+    const maps = await mapsIn(ctx.page);
+    if (n < 2 || n > 6) {
+      assert.equal(maps.length, 0, `${n} letters`);
+      continue;
+    }
+    assert.equal(maps.length, 2 ** Math.max(0, n - 4));
+    const seen = new Set();
+    for (const map of maps) {
+      assert.match(map.caption, /^Karnaugh map/);
+      for (const codes of [map.rows, map.cols])
+        for (let i = 0; i < codes.length; i++)
+          assert.ok(codes.length < 2 || oneBitApart(parseInt(codes[i], 2), parseInt(codes[(i + 1) % codes.length], 2)),
+            `Gray order: ${codes}`);
+      const R = map.cells.length;
+      const C = map.cells[0].length;
+      for (let r = 0; r < R; r++) for (let c = 0; c < C; c++) {
+        const cell = map.cells[r][c];
+        seen.add(cell.row);
+        assert.equal(cell.value, String(on[cell.row]), `row ${cell.row} of ${equation}`);
+        // The cell's row, read from the codes heading it, is its number.
+        const outer = n > 4 ? cell.row >> 4 : 0;
+        const inner = parseInt(map.rows[r] + map.cols[c], 2);
+        assert.equal(cell.row, (outer << Math.min(n, 4)) | inner);
+        // Neighbours, wrapping around, differ in one letter.
+        if (C > 1) assert.ok(oneBitApart(cell.row, map.cells[r][(c + 1) % C].row));
+        if (R > 1) assert.ok(oneBitApart(cell.row, map.cells[(r + 1) % R][c].row));
+        if (on[cell.row]) assert.ok(cell.loops > 0, `row ${cell.row} is in a group`);
+        else assert.equal(cell.loops, 0);
+      }
+    }
+    assert.equal(seen.size, 2 ** n);
+    // Maps of more letters are side by side in Gray order too.
+    const outers = maps.map((m) => m.cells[0][0].row >> 4);
+    for (let i = 0; i + 1 < outers.length; i++) assert.ok(oneBitApart(outers[i], outers[i + 1]));
+    const listed = await ctx.page.$$eval('#forms ol.groups li', (li) => li.map((l) => l.textContent));
+    const sum = (await formsOf(ctx.page)).entries['Minimal sum of products'].code;
+    assert.equal(listed.length, sum === '1' ? 0 : sum.split('+').length);
+    listed.forEach((text, g) => assert.ok(text.includes(sum.split('+')[g]), text));
+  }
+  // A group that wraps is drawn and said to wrap: !B*!D takes the corners.
+  await formsFor('!B*!D+A*B*C*D');
+  const groups = await ctx.page.$$eval('#forms ol.groups li', (li) => li.map((l) => l.textContent));
+  assert.ok(groups.some((g) => /wrapping around an edge: !B\*!D, rows 0, 2, 8, 10$/.test(g)), groups.join('\n'));
+});
+
+test('with the warning, the result column\'s forms and a sentence; a stop, none', async () => {
+  const want = referenceRows('AB');
+  assert.equal(want.warning, true);
+  const forms = await formsFor('AB');
+  assert.match(forms.text, /describe the result column it computed, not what the equation was meant/);
+  for (const name of kRunnable) {
+    assert.equal(forms.entries[name].state, 'checked');
+    sameTable(forms.entries[name].code, want);
+  }
+  for (const equation of ['A+', '()']) {
+    assert.notEqual(referenceRows(equation).status, 0);
+    assert.equal((await formsFor(equation)).hidden, true, equation);
+  }
+  const constant = await formsFor('1');
+  assert.equal(constant.entries['Minimal sum of products'].code, '1');
+  assert.equal(constant.entries['Minimal product of sums'].code, '1');
+  assert.equal(constant.entries.Minterms.code, 'Σm(0)');
+  const never = await formsFor('A*!A');
+  assert.equal(never.entries['Minimal sum of products'].code, '0');
+  assert.equal(never.entries['Minimal product of sums'].code, '0');
+  assert.equal(never.entries['Minimal sum of products'].said, 'checked: the same value in all 2 rows');
+});
+
+test('Stop ends the minimizer and its checks, and says so', async () => {
+  // Parity of 16 letters: 32,768 terms of 16 letters each, a form of a
+  // megabyte for the program to check.
+  await ctx.page.$eval('#equation', (e) => { e.value = ''; });
+  await ctx.page.type('#equation', letters(16).split('').join('@'));
+  await ctx.page.keyboard.press('Enter');
+  await ctx.page.waitForSelector('#forms dl.forms', { timeout: 60000 });
+  await ctx.page.click('#stop');
+  await finished(ctx.page);
+  const forms = await formsOf(ctx.page);
+  assert.match(forms.text, /The work was stopped/);
+  assert.doesNotMatch(forms.text, /working…/);
+  for (const name of ['Minimal sum of products', 'Minimal product of sums'])
+    assert.notEqual(forms.entries[name].state, 'checked');
+});
+
+test('Compare takes a form; Copy and Copy as LaTeX give its text', async () => {
+  await ctx.browser.defaultBrowserContext().overridePermissions(ctx.origin,
+    ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+  const forms = await formsFor('!A*B+C');
+  assert.equal(forms.entries['Minimal sum of products'].code, '!A*B+C');
+  const buttons = async (label) => ctx.page.$$(`#forms dd button[aria-describedby]`).then(async (all) => {
+    const out = [];
+    for (const b of all) if (await b.evaluate((e) => e.textContent) === label) out.push(b);
+    return out;
+  });
+  const clipboard = () => ctx.page.evaluate(() => navigator.clipboard.readText());
+  // The third runnable form is the minimal sum.
+  await (await buttons('Copy as LaTeX'))[2].click();
+  await pause(100);
+  assert.equal(await clipboard(), '\\overline{A}B + C');
+  await (await buttons('Copy'))[2].click();
+  await pause(100);
+  assert.equal(await clipboard(), '!A*B+C');
+  await (await buttons('Compare'))[3].click();
+  assert.equal(await ctx.page.$eval('#versus', (v) => v.value), forms.entries['Minimal product of sums'].code);
+  assert.equal(await ctx.page.evaluate(() => document.activeElement.id), 'versus');
+  await ctx.page.$eval('#versus', (e) => { e.value = ''; });
+});
+
+test('axe finds nothing with Forms and maps, at 1280 and on a phone, light and dark', async () => {
+  const wide = await ctx.browser.newPage();
+  await wide.setBypassCSP(true);
+  await wide.setViewport({ width: 1280, height: 800 });
+  await wide.goto(`${ctx.origin}/`);
+  await wide.waitForSelector('body[data-ready="true"]');
+  const small = await phone(ctx);
+  try {
+    for (const [n, equation] of [[4, 'A*!C+B@D'], [6, '!A*C*E+B@D*F+A*!F']]) {
+      for (const [name, page] of [['1280', wide], ['390', small]]) {
+        // A page behind another gets no animation frames.
+        await page.bringToFront();
+        await formsFor(equation, page);
+        for (const scheme of ['light', 'dark']) {
+          await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
+          await axe(page, `${n} letters at ${name} wide, ${scheme}`);
+          const over = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
+          assert.ok(over <= 0, `the page is ${over} px wider than the screen`);
+          const section = await page.$('#forms');
+          await section.scrollIntoView();
+          await section.screenshot({ path: join(shots, `forms-${n}-${name}-${scheme}.png`) });
+        }
+        await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'light' }]);
+      }
+    }
+  } finally {
+    await small.close();
+    await wide.close();
+  }
+});
