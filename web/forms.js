@@ -168,8 +168,10 @@ export function showForms(section, table, services) {
     return track(countTrue(table.result, signal)).then((ones) => {
       if (closed) return;
       const why = ` The list is shown up to ${kListsUpTo} variables.`;
-      minterms.textContent = `${plural(ones, 'row')} of ${plural(table.rows, 'row')} give 1.${why}`;
-      maxterms.textContent = `${plural(table.rows - ones, 'row')} of ${plural(table.rows, 'row')} give 0.${why}`;
+      const give = (count, value) =>
+        `${plural(count, 'row')} of ${plural(table.rows, 'row')} ${count === 1 ? 'gives' : 'give'} ${value}.${why}`;
+      minterms.textContent = give(ones, 1);
+      maxterms.textContent = give(table.rows - ones, 0);
     }, () => {});
   };
 

@@ -106,10 +106,14 @@ export function drawMaps(box, letters, result, cubes, termOf) {
   const outerLetters = letters.slice(0, first.outerBits);
   const rowLetters = letters.slice(first.outerBits, first.outerBits + first.rowBits);
   const colLetters = letters.slice(first.outerBits + first.rowBits);
-  const grid = element('div', 'kmaps');
+  const grid = element('div', `kmaps kmaps-${maps.length}`);
   const tagged = new Set();
   for (const map of maps) {
     const table = element('table', 'kmap');
+    // Four maps stand in a square, A down and B across, so that a map's
+    // neighbours differ from it in one letter; the page's order stays Gray.
+    table.style.gridRow = String((map.outer >> 1) + 1);
+    table.style.gridColumn = String((map.outer & 1) + 1);
     const outerText = [...outerLetters].map((l, j) =>
       `${l} = ${(map.outer >> (outerLetters.length - 1 - j)) & 1}`).join(', ');
     table.append(element('caption', '', `Karnaugh map${outerText ? ` for ${outerText}` : ''}: ` +

@@ -8,7 +8,7 @@ import { join } from 'node:path';
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  axe, finished, letters, pause, phone, referenceRows, seeded, shots, submit, usePage, valueAt,
+  axe, finished, letters, longestTask, pause, phone, referenceRows, seeded, shots, submit, usePage, valueAt,
 } from './helper.mjs';
 
 const ctx = usePage({ viewport: { width: 1280, height: 800 } });
@@ -164,28 +164,54 @@ test('seeded equations of 1 to 8 letters: every form the program\'s, the minimal
   console.log(`# ${checked} forms of seeded equations, each the equation's table in the program`);
 });
 
+// A table of random rows, written as the sum of its true rows: the hardest
+// kind of table to minimize, as an equation of up to a megabyte, which is
+// set in the field as a paste is, not typed.
+function randomRows(rng, n) {
+  const names = letters(n).split('');
+  const terms = [];
+  for (let k = 0; k < 2 ** n; k++)
+    if (rng() < 0.5) terms.push(names.map((l, j) => ((k >> (n - 1 - j)) & 1 ? l : `!${l}`)).join('*'));
+  return terms.join('+') || '0';
+}
+
+async function formsForPasted(equation, page = ctx.page) {
+  await page.$eval('#versus', (e) => { e.value = ''; });
+  await page.$eval('#equation', (e, text) => {
+    e.value = text;
+    e.dispatchEvent(new Event('input'));
+  }, equation);
+  await page.focus('#equation');
+  await page.keyboard.press('Enter');
+  await finished(page);
+  await page.waitForFunction(() => !document.getElementById('forms').hidden, { timeout: 60000 });
+  await settled(page);
+  return formsOf(page);
+}
+
 test('the time to the minimal forms at 6, 8, 12 and 16 letters', async () => {
   const rng = seeded(16);
   for (const n of [6, 8, 12, 16]) {
     const times = [];
     for (let i = 0; i < 3; i++) {
-      // Dense, unstructured tables are the hardest: many short products.
+      // Random rows first; then sums of many short products.
       const names = letters(n).split('');
       const terms = [];
       for (let t = 0; t < 4 * n; t++)
         terms.push(names.filter(() => rng() < 0.45).map((l) => (rng() < 0.5 ? `!${l}` : l)).join('*') || 'A');
-      const equation = `${terms.join('+')}@${names.join('@')}`;
-      const forms = await formsFor(equation);
+      const equation = i === 0 ? randomRows(rng, n) : `${terms.join('+')}@${names.join('@')}`;
+      const forms = await formsForPasted(equation);
       times.push(forms.minimalMs);
       const sum = forms.entries['Minimal sum of products'];
-      assert.equal(sum.state, 'checked', `${equation}: ${sum.said}`);
+      assert.equal(sum.state, 'checked', `${equation.slice(0, 200)}: ${sum.said}`);
       assert.equal(forms.entries['Minimal product of sums'].state, 'checked');
       assert.equal(sum.proved, String(n <= 8));
       assert.match(sum.text, n <= 8 ? /proved minimal/ : /not proved minimal/);
       if (n > 6) assert.match(forms.entries['Canonical sum of products'].text, /Not shown past 6 variables/);
-      if (n > 10) assert.match(forms.entries.Minterms.text, /rows? of [\d,]+ rows give 1/);
+      if (n > 10) assert.match(forms.entries.Minterms.text, /rows? of [\d,]+ rows gives? 1/);
     }
-    console.log(`# minimal forms shown at ${n} letters in ${times.map(Math.round).join(', ')} ms`);
+    console.log(`# minimal forms shown at ${n} letters in ${times.map(Math.round).join(', ')} ms ` +
+      '(random rows, then two sums of products)');
     // A guard against a search that runs away, not a benchmark.
     assert.ok(Math.max(...times) < 30000, `${times}`);
   }
@@ -346,6 +372,17 @@ test('axe finds nothing with Forms and maps, at 1280 and on a phone, light and d
           await axe(page, `${n} letters at ${name} wide, ${scheme}`);
           const over = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
           assert.ok(over <= 0, `the page is ${over} px wider than the screen`);
+          if (n === 6) {
+            // Maps beside or above one another on the screen differ in one letter.
+            const boxes = await page.$$eval('#forms table.kmap', (ts) => ts.map((t) => {
+              const r = t.getBoundingClientRect();
+              return { top: Math.round(r.top), left: Math.round(r.left),
+                outer: Number(t.querySelector('tbody sub').textContent) >> 4 };
+            }));
+            for (const a of boxes) for (const b of boxes)
+              if (a !== b && name === '1280' && (a.top === b.top || a.left === b.left))
+                assert.ok(oneBitApart(a.outer, b.outer), `maps ${a.outer} and ${b.outer} side by side`);
+          }
           const section = await page.$('#forms');
           await section.scrollIntoView();
           await section.screenshot({ path: join(shots, `forms-${n}-${name}-${scheme}.png`) });
@@ -357,4 +394,53 @@ test('axe finds nothing with Forms and maps, at 1280 and on a phone, light and d
     await small.close();
     await wide.close();
   }
+});
+
+test('a form whose table differs is shown as failed, never as checked', async () => {
+  // The forms module on its own, given a program that answers every form
+  // with a table that differs in one row, or stops on it.
+  const said = await ctx.page.evaluate(async () => {
+    const { showForms } = await import('./forms.js');
+    const out = [];
+    for (const answer of ['differs', 'stops']) {
+      const section = document.createElement('section');
+      document.body.append(section);
+      const controller = new AbortController();
+      const forms = showForms(section, { letters: 'AB', rows: 4, result: Uint8Array.of(0, 1, 1, 1),
+        warning: false }, {
+        tableOf: async () => (answer === 'stops'
+          ? { status: 1, warning: false, letters: null, rows: 0, result: null }
+          : { status: 0, warning: false, letters: 'AB', rows: 4, result: Uint8Array.of(1, 1, 1, 1) }),
+        compare: async (a, b) => ({ letters: 'AB', rows: 4,
+          differing: a.result.reduce((d, v, k) => d + (v !== b.result[k]), 0) }),
+        putInCompare: () => {},
+        signal: controller.signal,
+      });
+      await new Promise((resolve) => {
+        const wait = () => (section.dataset.settled === 'true' ? resolve() : setTimeout(wait, 20));
+        wait();
+      });
+      out.push([...section.querySelectorAll('dd[data-check]')]
+        .map((dd) => `${dd.dataset.check}: ${dd.querySelector('.check').textContent}`));
+      forms.close();
+      section.remove();
+    }
+    return out;
+  });
+  for (const line of said[0]) assert.equal(line, 'failed: failed: a different value in 1 of 4 rows');
+  for (const line of said[1]) assert.match(line, /^failed: failed: the program stopped on this form/);
+  assert.equal(said[0].length, 4);
+});
+
+test('25 letters: the counts, a slice at a time, and no long task', async () => {
+  let forms;
+  const longest = await longestTask(ctx.page, async () => {
+    forms = await formsFor(letters(25).split('').join('*'));
+  });
+  console.log(`# Forms at 25 letters: longest main-thread task ${Math.round(longest)} ms`);
+  assert.match(forms.entries.Minterms.text, /^1 row of 33,554,432 rows gives 1\./);
+  assert.match(forms.entries.Maxterms.text, /^33,554,431 rows of 33,554,432 rows give 0\./);
+  assert.match(forms.entries['Minimal sum of products'].text, /None is given past 16 variables/);
+  // A guard against counting 2^25 rows in one task, not a benchmark.
+  assert.ok(longest < 1000, `a task of ${longest} ms`);
 });
