@@ -22,7 +22,8 @@ public:
   // that a row's evaluation has read without stopping, so that every ")"
   // finds an operator and its operands. The AVX2 build of the evaluation is
   // used where the processor has it, unless `baseline` asks for the other,
-  // as the tests and the benchmark do to compare them.
+  // as the tests and the benchmark do to compare them. WebAssembly has one
+  // build, for SIMD128, which `baseline` runs too.
   BatchEvaluator(apstring &grouped, apstring &letters, bool baseline = false);
 
   // Bit k is the equation's value in row first + k; `first` is a multiple of

@@ -30,8 +30,8 @@
 // WebAssembly cannot decide at run time: a module is compiled with all of its
 // instructions or refused whole, and LLVM gives every function of a module
 // the features of all of them. So the WebAssembly build is one build for
-// SIMD128 (-msimd128), its baseline evaluation included, and the page checks
-// that the browser has SIMD128 before it compiles the program.
+// SIMD128 (-msimd128), its baseline evaluation included, and a browser
+// without SIMD128 is told so in words (web/worker.js).
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QUORVANE_AVX2 1
 #define QUORVANE_AVX2_TARGET __attribute__((target("avx2"), flatten))
@@ -39,10 +39,8 @@
 #define QUORVANE_AVX2 0
 #define QUORVANE_AVX2_TARGET
 #endif
-#if defined(__wasm_simd128__)
-#define QUORVANE_SIMD128 1
-#else
-#define QUORVANE_SIMD128 0
+#if defined(__wasm__) && !defined(__wasm_simd128__)
+#error "WebAssembly builds are for SIMD128: compile with -msimd128"
 #endif
 
 namespace platform {
@@ -58,10 +56,6 @@ inline bool HasAvx2() {
   return false;
 #endif
 }
-
-// Whether the evaluation runs on vectors of 256 or 128 bits rather than on
-// plain words: AVX2 where the processor has it, or WebAssembly's SIMD128.
-inline bool HasWideVectors() { return QUORVANE_SIMD128 || HasAvx2(); }
 
 // Windows' C runtime would turn every "\n" written into "\r\n" and take a
 // Ctrl-Z read for the end of input; in binary mode the streams carry bytes,
