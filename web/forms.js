@@ -5,6 +5,7 @@
 // matched the equation's in every row; the page never evaluates a form.
 import { countTrue } from './joint.js';
 import { drawMaps, kMapsFrom, kMapsUpTo } from './kmap.js';
+import { grouped } from './view.js';
 import {
   canonicalProduct, canonicalSum, kExactUpTo, kSmallUpTo, latexOf, productText, sumText,
 } from './minimize.js';
@@ -19,7 +20,7 @@ function element(tag, className, text) {
   return e;
 }
 
-const plural = (count, one, many = `${one}s`) => `${count.toLocaleString('en')} ${count === 1 ? one : many}`;
+const plural = (count, one, many = `${one}s`) => `${grouped(count)} ${count === 1 ? one : many}`;
 
 function rowsWhere(result, value) {
   const rows = [];

@@ -12,7 +12,7 @@ import { opening, preload, run, runQueued, stop, stopAll } from './program.js';
 import { groupsOf, kMostGroups, kMostLetters, leftOver, stepsOf } from './steps.js';
 import { kWarning, readTable, resultColumn, row } from './table.js';
 import { keepOffline } from './update.js';
-import { lineAsTerminal, linesOf, showColumns, showTable, showTerminal } from './view.js';
+import { grouped, lineAsTerminal, linesOf, showColumns, showTable, showTerminal } from './view.js';
 
 window.quorvane = { run, stop };
 
@@ -28,9 +28,6 @@ const utf8 = new TextDecoder();
 const latin1 = new TextDecoder('latin1');
 const latin1Bytes = (text) => Uint8Array.from(text, (ch) => ch.charCodeAt(0));
 const shownText = (text) => utf8.decode(latin1Bytes(text));
-// Thousands grouped by commas; toLocaleString would first load the
-// locale's data, which holds the page for a fifth of a second.
-const grouped = (n) => String(n).replace(/\B(?=(\d{3})+$)/g, ',');
 const short = (text) => (text.length > 40 ? `${text.slice(0, 40)}…` : text);
 const quoted = (text) => `“${text.length > 60 ? `${text.slice(0, 60)}…` : text}”`;
 
@@ -485,10 +482,12 @@ function show({ stdout, stderr, status }, { equation, versus, second }) {
 
 // The forms of the table, in a part of their own that the forms module
 // fills; loaded when first needed.
+// The run counts as under way until the forms have started their own work,
+// which they track themselves.
 function showFormsFor(view, signal) {
   forms?.close();
   forms = null;
-  import('./forms.js').then(async ({ showForms }) => {
+  const started = import('./forms.js').then(async ({ showForms }) => {
     if (shown !== view) return;
     const table = hasTable(view.shape) && view.status === 0 ? {
       letters: view.shape.letters, rows: view.shape.rows, warning: view.shape.warning,
@@ -505,7 +504,8 @@ function showFormsFor(view, signal) {
       signal,
       track,
     });
-  }).catch(() => {});
+  });
+  track(started).catch(() => {});
 }
 
 // The Stop button stays on while anything of the newest run is under way:

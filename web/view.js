@@ -12,6 +12,10 @@ const kLongestShown = 10000;
 
 const utf8 = new TextDecoder();
 
+// Thousands grouped by commas. toLocaleString would first load the
+// locale's data, which holds the page for a fifth of a second.
+export const grouped = (n) => String(n).replace(/\B(?=(\d{3})+$)/g, ',');
+
 // The text as a terminal shows it: a backspace steps back one column, and
 // what comes next covers what stood there.
 export function asTerminal(text) {

@@ -182,15 +182,20 @@ export const pause = (ms) => new Promise((r) => setTimeout(r, ms));
 export const finished = (page) => page.waitForFunction(
   () => document.body.dataset.running === 'false', { timeout: 300000 });
 
+// Puts text in a field as a paste would, at once, telling the page.
 async function fill(page, selector, text) {
-  await page.$eval(selector, (e) => { e.value = ''; });
-  if (text) await page.type(selector, text);
+  await page.$eval(selector, (e, value) => {
+    e.value = value;
+    e.dispatchEvent(new Event('input'));
+  }, text);
 }
 
-// Types the equation (and the one to compare it with) and presses Enter.
+// Puts the equation (and the one to compare it with) in the form and
+// presses Enter.
 export async function submit(page, equation, versus = '') {
   await fill(page, '#versus', versus);
   await fill(page, '#equation', equation);
+  await page.focus('#equation');
   await page.keyboard.press('Enter');
   await finished(page);
   return page.evaluate(() => ({
