@@ -12,9 +12,18 @@
 const kWhatToDo = 'Reload the page; if this stays, the site is incomplete: build it again with ' +
   'cmake --workflow --preset web, and serve build/web/site.';
 
+// A module that uses WebAssembly SIMD128, which the program does throughout.
+// A browser without it would refuse the program with a word about an
+// opcode, and the page would call the site incomplete; this says why.
+const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1,
+  0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
+const kLacksSimd = 'This browser cannot run the program: it lacks WebAssembly SIMD, ' +
+  'which Chrome and Edge have had since version 91, Firefox since 89 and Safari since 16.4.';
+
 let compiled = null;
 
 function compile() {
+  if (!compiled && !WebAssembly.validate(kSimdProbe)) return Promise.reject(new Error(kLacksSimd));
   if (!compiled) {
     const url = new URL('quorvane.wasm', import.meta.url);
     compiled = WebAssembly.compileStreaming(fetch(url))

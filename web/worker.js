@@ -20,14 +20,6 @@ function replaceStream(FS, fd, path, ops) {
   if (stream.fd !== fd) throw new Error(`${path} opened as descriptor ${stream.fd}, not ${fd}`);
 }
 
-// A module that uses WebAssembly SIMD128, which the program's does
-// throughout: a browser without it refuses the program whole, with a message
-// about an opcode.
-const kSimdProbe = new Uint8Array([0, 97, 115, 109, 1, 0, 0, 0, 1, 5, 1, 96, 0, 1, 123, 3, 2, 1,
-  0, 10, 10, 1, 8, 0, 65, 0, 253, 15, 253, 98, 11]);
-const kLacksSimd = 'This browser cannot run the program: it lacks WebAssembly SIMD, ' +
-  'which Chrome and Edge have had since version 91, Firefox since 89 and Safari since 16.4.';
-
 // The bytes written to one stream. Once the program says how long its table
 // will be, they go into one array of the whole output's size as they come,
 // so that a table written in slices is never held twice, neither here nor
@@ -123,10 +115,6 @@ self.onmessage = async ({ data }) => {
   if (data.module) {
     compiled = data.module;
     self.postMessage({ ready: true });
-    return;
-  }
-  if (!WebAssembly.validate(kSimdProbe)) {
-    self.postMessage({ error: kLacksSimd });
     return;
   }
   try {

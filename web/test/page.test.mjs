@@ -267,6 +267,17 @@ test('a program that cannot be fetched is said so, and a run says it again', () 
   assert.equal(await broken.$eval('#equation', (e) => e.disabled), false);
 }));
 
+test('a browser without WebAssembly SIMD is told so, not sent to rebuild', () => isolated(ctx, async (old) => {
+  // As a browser that refuses every SIMD128 instruction would answer.
+  await old.evaluateOnNewDocument(() => { WebAssembly.validate = () => false; });
+  await old.goto(`${ctx.origin}/`);
+  await old.waitForSelector('body[data-ready]');
+  assert.equal(await old.$eval('body', (b) => b.dataset.ready), 'failed');
+  const said = await old.$eval('#problem', (p) => (p.hidden ? '' : p.textContent));
+  assert.match(said, /^This browser cannot run the program: it lacks WebAssembly SIMD, .*Safari since 16\.4\.$/);
+  assert.doesNotMatch(said, /build it again/);
+}));
+
 test('a worker given a program it cannot instantiate answers with an error', async () => {
   const answer = await ctx.page.evaluate(async () => {
     // A module that imports a function no build of the program provides.
