@@ -21,12 +21,12 @@
 // of Chromium's processes over what they held before the run, sampled every
 // 10 ms: the worker's instance, its copy of the output and the page's end.
 import { spawn } from 'node:child_process';
-import { existsSync, mkdtempSync, openSync, readFileSync, readdirSync, rmSync } from 'node:fs';
-import { createServer } from 'node:http';
+import { mkdtempSync, openSync, readFileSync, readdirSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
 import { tmpdir } from 'node:os';
-import { dirname, extname, join, normalize, resolve } from 'node:path';
+import { dirname, join, resolve } from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
+import { serveFolder } from '../web/test/serve.mjs';
 
 const root = resolve(dirname(fileURLToPath(import.meta.url)), '..');
 const options = {
@@ -92,24 +92,6 @@ function timeProcess(argv, input) {
   });
 }
 
-const types = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript',
-  '.mjs': 'text/javascript', '.css': 'text/css', '.wasm': 'application/wasm',
-  '.svg': 'image/svg+xml', '.webmanifest': 'application/manifest+json' };
-
-function serve(site) {
-  const server = createServer((request, response) => {
-    const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    const file = join(site, path === '/' ? 'index.html' : path);
-    if (!file.startsWith(site) || !existsSync(file)) {
-      response.writeHead(404).end();
-      return;
-    }
-    response.writeHead(200, { 'Content-Type': types[extname(file)] || 'application/octet-stream' });
-    response.end(readFileSync(file));
-  });
-  return new Promise((ready) => server.listen(0, '127.0.0.1', () => ready(server)));
-}
-
 // Every process under `pid`, it included.
 function tree(pid) {
   const children = new Map();
@@ -147,10 +129,10 @@ const browser = await puppeteer.launch({
 const servers = [];
 
 async function openSite(site) {
-  const server = await serve(resolve(site));
+  const server = await serveFolder(resolve(site));
   servers.push(server);
   const page = await browser.newPage();
-  await page.goto(`http://127.0.0.1:${server.address().port}/`);
+  await page.goto(`${server.origin}/`);
   await page.waitForSelector('body[data-ready]');
   return page;
 }

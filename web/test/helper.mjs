@@ -8,12 +8,12 @@
 import { spawnSync } from 'node:child_process';
 import { createHash } from 'node:crypto';
 import { existsSync, mkdirSync, mkdtempSync, readFileSync, rmSync } from 'node:fs';
-import { createServer } from 'node:http';
 import { tmpdir } from 'node:os';
-import { dirname, extname, join, normalize } from 'node:path';
+import { dirname, join } from 'node:path';
 import { fileURLToPath } from 'node:url';
 import { after, before } from 'node:test';
 import assert from 'node:assert/strict';
+import { serveFolder } from './serve.mjs';
 
 export const site = process.argv[2];
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
@@ -72,45 +72,8 @@ export function valueAt(table, letters, digits) {
   return table.rows[k].at(-1);
 }
 
-const types = {
-  '.html': 'text/html; charset=utf-8',
-  '.js': 'text/javascript',
-  '.mjs': 'text/javascript',
-  '.css': 'text/css',
-  '.wasm': 'application/wasm',
-  '.svg': 'image/svg+xml',
-  '.webmanifest': 'application/manifest+json',
-};
-
-// A static server for the site. `edits` maps a path to a change of its
-// text, which the server applies from then on: a new build, say.
-export async function serve(edits = {}) {
-  const server = createServer((request, response) => {
-    const path = normalize(decodeURIComponent(new URL(request.url, 'http://x').pathname));
-    const file = join(site, path === '/' ? 'index.html' : path);
-    if (!file.startsWith(site) || !existsSync(file)) {
-      response.writeHead(404).end();
-      return;
-    }
-    response.writeHead(200, { 'Content-Type': types[extname(file)] || 'application/octet-stream' });
-    const edit = edits[path];
-    response.end(edit ? edit(readFileSync(file, 'utf8')) : readFileSync(file));
-  });
-  const sockets = new Set();
-  server.on('connection', (s) => {
-    sockets.add(s);
-    s.on('close', () => sockets.delete(s));
-  });
-  await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
-  return {
-    origin: `http://127.0.0.1:${server.address().port}`,
-    edits,
-    close: () => new Promise((resolve) => {
-      for (const s of sockets) s.destroy();
-      server.close(resolve);
-    }),
-  };
-}
+// The site served, with `edits` to its files from then on.
+export const serve = (edits = {}) => serveFolder(site, edits);
 
 // The server, the browser and a page loaded and ready, made before the
 // file's tests and closed after them; `viewport` sets the page's size. Every
