@@ -57,8 +57,8 @@ const formats = {
   tex: {
     type: 'application/x-tex',
     head: (t) => {
-      const spec = t.groups.map((count) => 'c'.repeat(count)).filter(Boolean).join('|');
-      return `\\begin{tabular}{${spec}}\n${t.heads.map(texHead).join(' & ')} \\\\\n\\hline\n`;
+      const columns = t.groups.map((count) => 'c'.repeat(count)).filter(Boolean).join('|');
+      return `\\begin{tabular}{${columns}}\n${t.heads.map(texHead).join(' & ')} \\\\\n\\hline\n`;
     },
     line: (cells) => `${cells.join(' & ')} \\\\\n`,
     end: () => '\\end{tabular}\n',
