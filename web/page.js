@@ -288,7 +288,6 @@ function showSteps(columns) {
     heads: [...shape.letters, ...columns.map((c) => groupHead(c.text, c.op)), last],
     rows: shape.rows,
     cells,
-    rowClass: (k) => (row(stdout, shape, k).result === '1' ? 'true' : ''),
     resultColumn: true,
   });
   inView = {
@@ -389,7 +388,7 @@ function showComparison({ said, joint, first, other }) {
     heads: [...letters, short(shown.equation), short(shown.versus), 'Differs'],
     rows: count,
     cells,
-    rowClass: (i) => (cells(i).at(-1) ? 'differs' : ''),
+    rowClass: (texts) => (texts.at(-1) ? 'differs' : ''),
   });
   inView = {
     name: 'compare',

@@ -124,10 +124,11 @@ export function showTerminal(box, { before, rows, rowText, after }) {
 }
 
 // A table whose rows are drawn as they come into sight: `heads` holds a
-// text or a node per column, `cells(k)` row k's texts, `rowClass(k)` its
-// class, and `resultColumn` says that the last column is a result, which a
-// true row shows in words and weight, not colour alone.
-export function showColumns(table, { caption, heads, rows, cells, rowClass = () => '', resultColumn = false }) {
+// text or a node per column, `cells(k)` row k's texts, `rowClass(texts)` a
+// row's class from them, and `resultColumn` says that the last column is a
+// result, which a true row shows in words and weight, not colour alone.
+export function showColumns(table, { caption, heads, rows, cells, rowClass, resultColumn = false }) {
+  const classOf = rowClass ?? ((texts) => (resultColumn && texts.at(-1) === '1' ? 'true' : ''));
   const head = document.createElement('thead');
   const tr = document.createElement('tr');
   for (const name of heads) {
@@ -160,8 +161,8 @@ export function showColumns(table, { caption, heads, rows, cells, rowClass = () 
     const drawn = [spacer(top)];
     for (let k = first; k < first + shown; k++) {
       const r = document.createElement('tr');
-      r.className = rowClass(k);
       const texts = cells(k);
+      r.className = classOf(texts);
       texts.forEach((text, j) => {
         const td = document.createElement('td');
         const result = resultColumn && j === texts.length - 1;
@@ -189,7 +190,6 @@ export function showTable(table, stdout, shape) {
       const { values, result } = row(stdout, shape, k);
       return [...values, result];
     },
-    rowClass: (k) => (row(stdout, shape, k).result === '1' ? 'true' : ''),
     resultColumn: true,
   });
 }
