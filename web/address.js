@@ -27,8 +27,10 @@ export function stateInAddress() {
   return state;
 }
 
+// Half of a UTF-16 pair alone cannot be percent-encoded; it goes as U+FFFD,
+// which is also what the program is given for it.
 function encode(text) {
-  return encodeURIComponent(text).replace(/%(2B|40|3D|3A|2F|3F|2C|3B|24)/g, (code) =>
+  return encodeURIComponent(text.toWellFormed()).replace(/%(2B|40|3D|3A|2F|3F|2C|3B|24)/g, (code) =>
     decodeURIComponent(code));
 }
 

@@ -59,22 +59,27 @@ export function linesOf(bytes, start, end) {
   return lines;
 }
 
-// Which lines of `count`, each `height` px, are in sight in `box`, and where
-// the first of them goes.
-function inSight(box, count, height) {
+// Which lines of `count`, each `height` px, of `body` are in sight, and
+// where the first of them goes. A `scroller` that scrolls the lines itself
+// clips them to its own box as well as the window's.
+function inSight(body, count, height, scroller = null) {
   const total = count * height;
   const boxHeight = Math.min(total, kMaxHeight);
-  const view = innerHeight;
-  const y = Math.min(Math.max(0, -box.getBoundingClientRect().top), boxHeight);
+  const clip = scroller?.getBoundingClientRect();
+  const view = scroller ? scroller.clientHeight || innerHeight : innerHeight;
+  const top = Math.max(0, clip ? clip.top : 0);
+  const y = Math.min(Math.max(0, top - body.getBoundingClientRect().top), boxHeight);
   const scale = boxHeight < total ? (total - view) / Math.max(1, boxHeight - view) : 1;
   const virtualY = y * scale;
   const first = Math.min(count, Math.max(0, Math.floor(virtualY / height) - 5));
-  const shown = Math.min(count - first, Math.ceil(view / height) + 10);
-  const top = Math.max(0, Math.min(y - (virtualY - first * height), boxHeight - shown * height));
-  return { boxHeight, first, shown, top };
+  const shown = Math.min(count - first, Math.ceil(innerHeight / height) + 10);
+  const at = Math.max(0, Math.min(y - (virtualY - first * height), boxHeight - shown * height));
+  return { boxHeight, first, shown, top: at };
 }
 
-// Redraws what is in sight whenever the page scrolls or changes size.
+// Redraws what is in sight whenever the page or a box in it scrolls, or the
+// page changes size. Scrolling a box does not bubble, so it is heard on the
+// way down.
 class InSight {
   constructor(draw) {
     this.draw = draw;
@@ -87,12 +92,12 @@ class InSight {
         this.draw();
       });
     };
-    addEventListener('scroll', this.onChange, { passive: true });
+    addEventListener('scroll', this.onChange, { passive: true, capture: true });
     addEventListener('resize', this.onChange);
   }
 
   close() {
-    removeEventListener('scroll', this.onChange);
+    removeEventListener('scroll', this.onChange, { capture: true });
     removeEventListener('resize', this.onChange);
   }
 }
@@ -126,17 +131,22 @@ export function showTerminal(box, { before, rows, rowText, after }) {
 // A table whose rows are drawn as they come into sight: `heads` holds a
 // text or a node per column, `cells(k)` row k's texts, `rowClass(texts)` a
 // row's class from them, and `resultColumn` says that the last column is a
-// result, which a true row shows in words and weight, not colour alone.
+// result, which a true row shows in words and weight, not colour alone, and
+// which stays in sight at the right of a wide table. The table's box
+// scrolls it, so that its head row stays in sight above the rows.
 export function showColumns(table, { caption, heads, rows, cells, rowClass, resultColumn = false }) {
+  const scroller = table.closest('.table-box');
+  if (scroller) scroller.hidden = false;
   const classOf = rowClass ?? ((texts) => (resultColumn && texts.at(-1) === '1' ? 'true' : ''));
   const head = document.createElement('thead');
   const tr = document.createElement('tr');
-  for (const name of heads) {
+  heads.forEach((name, j) => {
     const th = document.createElement('th');
     th.scope = 'col';
+    if (resultColumn && j === heads.length - 1) th.className = 'result';
     th.append(name);
     tr.append(th);
-  }
+  });
   head.append(tr);
   const body = document.createElement('tbody');
   const title = document.createElement('caption');
@@ -157,7 +167,7 @@ export function showColumns(table, { caption, heads, rows, cells, rowClass, resu
     return s;
   };
   const draw = () => {
-    const { boxHeight, first, shown, top } = inSight(body, rows, height);
+    const { boxHeight, first, shown, top } = inSight(body, rows, height, scroller);
     const drawn = [spacer(top)];
     for (let k = first; k < first + shown; k++) {
       const r = document.createElement('tr');
@@ -174,9 +184,39 @@ export function showColumns(table, { caption, heads, rows, cells, rowClass, resu
     }
     drawn.push(spacer(Math.max(0, boxHeight - top - shown * height)));
     body.replaceChildren(...drawn);
+    // The head row sticks to the top of its box; where the page has
+    // scrolled the box's top away, it moves down to the window's top.
+    const box = scroller?.getBoundingClientRect();
+    const lift = box ? Math.max(0, Math.min(-box.top, box.height - head.offsetHeight)) : 0;
+    table.style.setProperty('--head-top', `${lift}px`);
   };
   draw();
   return new InSight(draw);
+}
+
+// Nothing in `table`'s box, which is hidden, so that no empty table stands
+// where a view says why it has none.
+export function clearColumns(table) {
+  table.replaceChildren();
+  const box = table.closest('.table-box');
+  if (box) box.hidden = true;
+}
+
+// A head's text as a column shows it: a group without its outer
+// parentheses, and at most `longest` characters of it.
+export function headText(text, longest = 60) {
+  const bare = /^\(.*\)$/s.test(text) && outerPair(text) ? text.slice(1, -1) : text;
+  return bare.length > longest ? `${bare.slice(0, longest)}…` : bare;
+}
+
+// Whether the first "(" of `text` is closed by its last character.
+function outerPair(text) {
+  let depth = 0;
+  for (let i = 0; i < text.length; i++) {
+    if (text[i] === '(') depth++;
+    else if (text[i] === ')' && --depth === 0) return i === text.length - 1;
+  }
+  return false;
 }
 
 // The program's own table: one column per variable, headed by its letter,

@@ -1,0 +1,61 @@
+// The Table view: the program's table as a real <table>, with the echo and
+// the warning above it; and the table as the exports take it, which the
+// Terminal view offers too.
+import { hasTable } from './outcome.js';
+import { row } from './table.js';
+import { clearColumns, lineAsTerminal, showTable } from './view.js';
+
+const $ = (id) => document.getElementById(id);
+
+// The program's table for the exports: the letters, then the result
+// column headed by the equation, or by F where it is too long for a head.
+export function programTable(run) {
+  const { stdout, shape, equation } = run;
+  return {
+    name: 'table',
+    heads: [...shape.letters, equation],
+    names: [...shape.letters, 'F'],
+    groups: [shape.letters.length, 1],
+    rows: shape.rows,
+    cells: (k) => {
+      const { values, result } = row(stdout, shape, k);
+      return [...values, result];
+    },
+  };
+}
+
+export default {
+  name: 'table',
+  label: 'Table',
+  mount(part) {
+    part.innerHTML = `
+      <p id="table-note" hidden></p>
+      <p id="echo-line" hidden>The program read the equation as <code id="echo"></code></p>
+      <p id="warning" class="warning" hidden><strong>The program warns:</strong> “WARNING: answer
+      may contain errors”. The equation has operands left over that no operator joins, and each
+      row shows the value of the last complete one.</p>
+      <p id="no-table" hidden>There is no table: the program stopped before writing one.</p>
+      <div class="table-box" tabindex="0" role="region" aria-label="The table" hidden>
+        <table id="table"></table></div>`;
+  },
+
+  clear(sentence) {
+    $('table-note').textContent = sentence;
+    $('table-note').hidden = !sentence;
+    for (const id of ['echo-line', 'warning', 'no-table']) $(id).hidden = true;
+    $('echo').textContent = '';
+    clearColumns($('table'));
+  },
+
+  show(run, { offer }) {
+    this.clear('');
+    const { stdout, shape } = run;
+    $('echo').textContent = shape.echo ? lineAsTerminal(stdout.subarray(...shape.echo)) : '';
+    $('echo-line').hidden = !shape.echo;
+    $('warning').hidden = !shape.warning;
+    $('no-table').hidden = hasTable(shape);
+    if (!hasTable(shape)) return null;
+    offer(programTable(run));
+    return showTable($('table'), stdout, shape);
+  },
+};
