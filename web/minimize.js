@@ -81,174 +81,235 @@ export function rowsOf(cube, n) {
   return rows.reverse();
 }
 
+// Bit sets as Uint32Arrays: bit i of a set is bit i & 31 of word i >>> 5.
+const has = (bits, i) => (bits[i >>> 5] >>> (i & 31)) & 1;
+const remove = (bits, i) => {
+  bits[i >>> 5] &= ~(1 << (i & 31));
+};
+const allOf = (size) => {
+  const bits = new Uint32Array((size + 31) >>> 5);
+  for (let i = 0; i < size; i++) bits[i >>> 5] |= 1 << (i & 31);
+  return bits;
+};
+// The size of a & b.
+const count = (a, b) => {
+  let c = 0;
+  for (let w = 0; w < a.length; w++) c += popcount(a[w] & b[w]);
+  return c;
+};
+const subset = (a, b) => {
+  for (let w = 0; w < a.length; w++) if (a[w] & ~b[w]) return false;
+  return true;
+};
+const members = (bits, size) => {
+  const out = [];
+  for (let i = 0; i < size; i++) if (has(bits, i)) out.push(i);
+  return out;
+};
+
 // The cheapest set of `primes` that covers every row in `rows`, by branch
 // and bound over bit sets: rows are bits of the sets `left` and `cover[p]`,
-// primes bits of `options[i]`, the primes that cover row i. `budget` caps
-// the search's steps; past it the best cover found so far is returned, with
-// proved false.
+// primes bits of `allowed` and `options[i]`, the primes that cover row i.
+// `budget` caps the search's steps; past it the best cover found so far is
+// returned, with proved false.
 function exactCover(primes, rows, n, budget) {
-  const R = rows.length;
-  const P = primes.length;
-  const W = (R + 31) >>> 5;
-  const V = (P + 31) >>> 5;
-  const index = new Map(rows.map((r, i) => [r, i]));
-  const cover = primes.map((p) => {
-    const bits = new Uint32Array(W);
-    for (const r of rowsOf(p, n)) bits[index.get(r) >>> 5] |= 1 << (index.get(r) & 31);
-    return bits;
-  });
-  const options = rows.map(() => new Uint32Array(V));
-  cover.forEach((bits, p) => {
-    for (let i = 0; i < R; i++) if ((bits[i >>> 5] >>> (i & 31)) & 1) options[i][p >>> 5] |= 1 << (p & 31);
-  });
-  const costs = primes.map((p) => kTerm + popcount(p.mask));
-  const has = (bits, i) => (bits[i >>> 5] >>> (i & 31)) & 1;
-  const count = (a, b) => {
-    let c = 0;
-    for (let w = 0; w < a.length; w++) c += popcount(a[w] & b[w]);
-    return c;
-  };
-  // a & b is a subset of c
-  const within = (a, b, c) => {
-    for (let w = 0; w < a.length; w++) if (a[w] & b[w] & ~c[w]) return false;
-    return true;
-  };
-  const members = (bits, size) => {
-    const out = [];
-    for (let i = 0; i < size; i++) if (has(bits, i)) out.push(i);
-    return out;
-  };
+  const search = new CoverSearch(primes, rows, n, budget);
+  search.explore({ left: allOf(rows.length), allowed: allOf(primes.length), chosen: [], cost: 0 });
+  return { chosen: search.bestSet.map((p) => primes[p]), proved: search.proved };
+}
 
-  let best = Infinity;
-  let bestSet = null;
-  let steps = 0;
-  let proved = true;
+// One search's sets and its best cover so far. A node of the search is
+// { left, allowed, chosen, cost }: the rows still to cover, the primes it
+// may still take, those it has taken and their cost; a step changes its
+// own node only, as each branch gets copies.
+class CoverSearch {
+  constructor(primes, rows, n, budget) {
+    this.R = rows.length;
+    this.P = primes.length;
+    this.budget = budget;
+    const index = new Map(rows.map((r, i) => [r, i]));
+    this.cover = primes.map((p) => {
+      const bits = new Uint32Array((this.R + 31) >>> 5);
+      for (const r of rowsOf(p, n)) bits[index.get(r) >>> 5] |= 1 << (index.get(r) & 31);
+      return bits;
+    });
+    this.options = rows.map(() => new Uint32Array((this.P + 31) >>> 5));
+    this.cover.forEach((bits, p) => {
+      for (let i = 0; i < this.R; i++) if (has(bits, i)) this.options[i][p >>> 5] |= 1 << (p & 31);
+    });
+    this.costs = primes.map((p) => kTerm + popcount(p.mask));
+    this.steps = 0;
+    this.proved = true;
+    // A greedy cover first, so that the bound prunes from the start.
+    this.bestSet = this.greedy();
+    this.best = this.bestSet.reduce((s, p) => s + this.costs[p], 0);
+  }
 
-  // A greedy cover first, so that the bound prunes from the start.
-  {
-    const left = new Uint32Array(W);
-    for (let i = 0; i < R; i++) left[i >>> 5] |= 1 << (i & 31);
+  // Takes, until every row is covered, the prime that costs least per row
+  // it newly covers.
+  greedy() {
+    const left = allOf(this.R);
     const chosen = [];
     while (left.some((x) => x)) {
       let pick = -1;
       let ratio = Infinity;
-      for (let p = 0; p < P; p++) {
-        const gain = count(cover[p], left);
-        if (gain && costs[p] / gain < ratio) {
-          ratio = costs[p] / gain;
+      for (let p = 0; p < this.P; p++) {
+        const gain = count(this.cover[p], left);
+        if (gain && this.costs[p] / gain < ratio) {
+          ratio = this.costs[p] / gain;
           pick = p;
         }
       }
       chosen.push(pick);
-      for (let w = 0; w < W; w++) left[w] &= ~cover[pick][w];
+      for (let w = 0; w < left.length; w++) left[w] &= ~this.cover[pick][w];
     }
-    best = chosen.reduce((s, p) => s + costs[p], 0);
-    bestSet = chosen;
+    return chosen;
   }
 
-  const search = (left, allowed, chosen, cost) => {
-    if (++steps > budget) {
-      proved = false;
+  // A node, once reduced, is a cover, or pruned by the bound, or split on
+  // the row with fewest primes, which keeps the branches few.
+  explore(node) {
+    if (++this.steps > this.budget) {
+      this.proved = false;
       return;
     }
-    const take = (p) => {
-      chosen.push(p);
-      cost += costs[p];
-      allowed[p >>> 5] &= ~(1 << (p & 31));
-      for (let w = 0; w < W; w++) left[w] &= ~cover[p][w];
-    };
-    // Reduce until nothing changes: take a row's only prime; drop a prime
-    // whose rows a no dearer prime covers too; drop a row that every cover
-    // of another row covers as well.
-    for (let changed = true; changed;) {
-      changed = false;
-      for (const i of members(left, R)) {
-        if (!has(left, i)) continue;
-        const k = count(options[i], allowed);
-        if (k === 0) return;
-        if (k === 1) {
-          for (let p = 0; p < P; p++) if (has(allowed, p) && has(options[i], p)) take(p);
-          changed = true;
-        }
-      }
-      if (cost >= best) return;
-      const useful = members(allowed, P);
-      const mine = useful.map((p) => cover[p].map((x, w) => x & left[w]));
-      const sizes = mine.map((bits) => count(bits, bits));
-      for (let a = 0; a < useful.length; a++) {
-        const p = useful[a];
-        let gone = sizes[a] === 0;
-        for (let b = 0; b < useful.length && !gone; b++) {
-          const q = useful[b];
-          if (b === a || !has(allowed, q) || costs[q] > costs[p] || sizes[b] < sizes[a]) continue;
-          if (within(mine[a], mine[a], mine[b]) &&
-              (costs[q] < costs[p] || sizes[b] > sizes[a] || q < p)) gone = true;
-        }
-        if (gone) {
-          allowed[p >>> 5] &= ~(1 << (p & 31));
-          if (sizes[a] > 0) changed = true;
-        }
-      }
-      const rowsLeft = members(left, R);
-      const open = rowsLeft.map((i) => options[i].map((x, w) => x & allowed[w]));
-      for (let a = 0; a < rowsLeft.length; a++) {
-        for (let b = 0; b < rowsLeft.length; b++) {
-          const j = rowsLeft[b];
-          if (b === a || !has(left, j)) continue;
-          // Covering j covers i whenever j's primes are among i's.
-          if (within(open[b], open[b], open[a]) &&
-              (!within(open[a], open[a], open[b]) || b < a)) {
-            const i = rowsLeft[a];
-            left[i >>> 5] &= ~(1 << (i & 31));
-            changed = true;
-            break;
-          }
-        }
-      }
-    }
-    const rowsLeft = members(left, R);
+    if (!this.reduce(node)) return;
+    const rowsLeft = members(node.left, this.R);
     if (rowsLeft.length === 0) {
-      if (cost < best) {
-        best = cost;
-        bestSet = [...chosen];
+      if (node.cost < this.best) {
+        this.best = node.cost;
+        this.bestSet = [...node.chosen];
       }
       return;
     }
-    // A bound: rows no one prime covers two of each need a prime of their own.
-    const ranked = rowsLeft.map((i) => [i, count(options[i], allowed)]).sort((a, b) => a[1] - b[1]);
-    const taken = new Uint32Array(V);
-    let bound = cost;
+    const ranked = rowsLeft.map((i) => [i, count(this.options[i], node.allowed)]).sort((a, b) => a[1] - b[1]);
+    if (this.lowerBound(node, ranked) >= this.best) return;
+    this.branch(node, ranked[0][0]);
+  }
+
+  // Reduces the node until nothing changes; false when it can lead to no
+  // cover cheaper than the best.
+  reduce(node) {
+    for (let changed = true; changed;) {
+      const essential = this.takeEssential(node);
+      if (essential === null) return false;
+      if (node.cost >= this.best) return false;
+      const primes = this.dropDominatedPrimes(node);
+      const rows = this.dropDominatingRows(node);
+      changed = essential || primes || rows;
+    }
+    return true;
+  }
+
+  take(node, p) {
+    node.chosen.push(p);
+    node.cost += this.costs[p];
+    remove(node.allowed, p);
+    for (let w = 0; w < node.left.length; w++) node.left[w] &= ~this.cover[p][w];
+  }
+
+  // Takes the only prime of each row that has one: every cover needs it.
+  // Null when a row has none left, so that no cover lies below this node.
+  takeEssential(node) {
+    const { left, allowed } = node;
+    let changed = false;
+    for (const i of members(left, this.R)) {
+      // A prime taken for an earlier row may have covered this one.
+      if (!has(left, i)) continue;
+      const k = count(this.options[i], allowed);
+      if (k === 0) return null;
+      if (k === 1) {
+        for (let p = 0; p < this.P; p++) if (has(allowed, p) && has(this.options[i], p)) this.take(node, p);
+        changed = true;
+      }
+    }
+    return changed;
+  }
+
+  // Drops a prime whose rows still to cover a no dearer prime covers too:
+  // some cheapest cover does without it. Of two primes that tie, the later
+  // goes, so that one of them stays.
+  dropDominatedPrimes(node) {
+    const { left, allowed } = node;
+    const { costs } = this;
+    const useful = members(allowed, this.P);
+    const mine = useful.map((p) => this.cover[p].map((x, w) => x & left[w]));
+    const sizes = mine.map((bits) => count(bits, bits));
+    let changed = false;
+    for (let a = 0; a < useful.length; a++) {
+      const p = useful[a];
+      let gone = sizes[a] === 0;
+      for (let b = 0; b < useful.length && !gone; b++) {
+        const q = useful[b];
+        if (b === a || !has(allowed, q) || costs[q] > costs[p] || sizes[b] < sizes[a]) continue;
+        if (subset(mine[a], mine[b]) && (costs[q] < costs[p] || sizes[b] > sizes[a] || q < p)) gone = true;
+      }
+      if (gone) {
+        remove(allowed, p);
+        // A prime that covers nothing left changes no choice.
+        if (sizes[a] > 0) changed = true;
+      }
+    }
+    return changed;
+  }
+
+  // Drops a row i when some other row j is covered only by primes that
+  // cover i too: covering j covers i. Of two rows with the same primes, the
+  // first stays.
+  dropDominatingRows(node) {
+    const { left, allowed } = node;
+    const rowsLeft = members(left, this.R);
+    const open = rowsLeft.map((i) => this.options[i].map((x, w) => x & allowed[w]));
+    let changed = false;
+    for (let a = 0; a < rowsLeft.length; a++) {
+      for (let b = 0; b < rowsLeft.length; b++) {
+        if (b === a || !has(left, rowsLeft[b])) continue;
+        if (subset(open[b], open[a]) && (!subset(open[a], open[b]) || b < a)) {
+          remove(left, rowsLeft[a]);
+          changed = true;
+          break;
+        }
+      }
+    }
+    return changed;
+  }
+
+  // A bound on any cover below the node: rows of which no one prime covers
+  // two each need a prime of their own, at least the cheapest of theirs.
+  // Rows with fewest primes first find more such rows.
+  lowerBound(node, ranked) {
+    const { allowed } = node;
+    const taken = new Uint32Array(allowed.length);
+    let bound = node.cost;
     for (const [i] of ranked) {
-      const o = options[i];
+      const o = this.options[i];
       let shared = false;
-      for (let w = 0; w < V; w++) if (o[w] & allowed[w] & taken[w]) shared = true;
+      for (let w = 0; w < taken.length; w++) if (o[w] & allowed[w] & taken[w]) shared = true;
       if (shared) continue;
       let cheapest = Infinity;
-      for (let p = 0; p < P; p++) if (has(allowed, p) && has(o, p)) cheapest = Math.min(cheapest, costs[p]);
-      for (let w = 0; w < V; w++) taken[w] |= o[w] & allowed[w];
+      for (let p = 0; p < this.P; p++) if (has(allowed, p) && has(o, p)) cheapest = Math.min(cheapest, this.costs[p]);
+      for (let w = 0; w < taken.length; w++) taken[w] |= o[w] & allowed[w];
       bound += cheapest;
     }
-    if (bound >= best) return;
-    // Branch on the row with fewest primes, the prime covering most first;
-    // each prime tried is barred from the branches after it.
-    const row = ranked[0][0];
+    return bound;
+  }
+
+  // Branches on `row`'s primes, the one covering most first; each prime
+  // tried is barred from the branches after it, which then cover the row
+  // some other way, so that no set is searched twice.
+  branch(node, row) {
+    const { left, allowed, chosen, cost } = node;
     const tries = [];
-    for (let p = 0; p < P; p++) if (has(allowed, p) && has(options[row], p)) tries.push(p);
-    tries.sort((a, b) => count(cover[b], left) - count(cover[a], left) || costs[a] - costs[b]);
+    for (let p = 0; p < this.P; p++) if (has(allowed, p) && has(this.options[row], p)) tries.push(p);
+    tries.sort((a, b) => count(this.cover[b], left) - count(this.cover[a], left) || this.costs[a] - this.costs[b]);
     for (const p of tries) {
-      allowed[p >>> 5] &= ~(1 << (p & 31));
+      remove(allowed, p);
       const rest = left.slice();
-      for (let w = 0; w < W; w++) rest[w] &= ~cover[p][w];
-      search(rest, allowed.slice(), [...chosen, p], cost + costs[p]);
-      if (steps > budget) return;
+      for (let w = 0; w < rest.length; w++) rest[w] &= ~this.cover[p][w];
+      this.explore({ left: rest, allowed: allowed.slice(), chosen: [...chosen, p], cost: cost + this.costs[p] });
+      if (this.steps > this.budget) return;
     }
-  };
-  const left = new Uint32Array(W);
-  for (let i = 0; i < R; i++) left[i >>> 5] |= 1 << (i & 31);
-  const allowed = new Uint32Array(V);
-  for (let p = 0; p < P; p++) allowed[p >>> 5] |= 1 << (p & 31);
-  search(left, allowed, [], 0);
-  return { chosen: bestSet.map((p) => primes[p]), proved };
+  }
 }
 
 // Grows `row` into a prime implicant, freeing at each step the letter that
@@ -380,49 +441,79 @@ export function canonicalProduct(on, letters) {
   return productText(cubes, letters);
 }
 
-// A form in the program's syntax as LaTeX math: "!" over its operand as a
-// bar, "*" as juxtaposition, "@" as \oplus. It translates the forms this
-// page writes; it does not evaluate them.
+// TeX breaks inline math only after an operator outside any group, and
+// finds a line too full or too empty where a form's long terms leave it few
+// places to break and little space to stretch. So after each outer "+" or
+// "\oplus", and between factors in parentheses, goes a place to break with
+// the rest of the line to spare: glue that stretches at a line's end and is
+// cancelled where the line goes on.
+const kBreak = '\\hfil\\allowbreak\\hfilneg ';
+
+// What goes between two juxtaposed factors: a place to break where either
+// is in parentheses, since juxtaposition is no operator; a thin space
+// between two bars, lest they read as one bar over both, the negation of
+// the product.
+function factorGap(left, right, outer) {
+  if (left.endsWith(')') || right.startsWith('(')) return outer ? kBreak : '\\allowbreak ';
+  return left.endsWith('}') && right.startsWith('\\overline') ? '\\,' : '';
+}
+
+// The source's lines ended at places to break, once long, as TeX reads no
+// line much longer than 200000 characters.
+function wrapped(tex) {
+  let start = 0;
+  return tex.replaceAll(kBreak, (found, at) => {
+    if (at - start < 72) return found;
+    start = at + found.length;
+    return `${found.trimEnd()}\n`;
+  });
+}
+
+// A form in the program's syntax as LaTeX math, to paste between dollars:
+// "!" over its operand as a bar, "*" as juxtaposition, "@" as \oplus. Its
+// parentheses are plain, not \left...\right, so that a clause's "+" stays a
+// place to break too. It translates the forms this page writes; it does not
+// evaluate them.
 export function latexOf(form) {
   let at = 0;
-  const peek = () => form[at];
-  const sum = () => {
-    let out = xor();
-    while (peek() === '+') {
+  let depth = 0;
+  const chain = (op, tex, operand) => {
+    let out = operand();
+    while (form[at] === op) {
       at++;
-      out += ` + ${xor()}`;
+      out += `${tex} ${depth ? '' : kBreak}${operand()}`;
     }
     return out;
   };
-  const xor = () => {
-    let out = product();
-    while (peek() === '@') {
-      at++;
-      out += ` \\oplus ${product()}`;
-    }
-    return out;
-  };
+  const sum = () => chain('+', ' +', xor);
+  const xor = () => chain('@', ' \\oplus', product);
   const product = () => {
-    const parts = [unary()];
-    while (peek() === '*') {
+    let last = unary();
+    let out = last;
+    while (form[at] === '*') {
       at++;
-      parts.push(unary());
+      const next = unary();
+      out += factorGap(last, next, depth === 0) + next;
+      last = next;
     }
-    return parts.join('');
+    return out;
+  };
+  // A parenthesized group's inside, past its ")".
+  const group = () => {
+    at++;
+    depth++;
+    const inner = sum();
+    depth--;
+    at++;
+    return inner;
   };
   const unary = () => {
-    if (peek() === '!') {
+    if (form[at] === '!') {
       at++;
-      const inner = unary();
-      return `\\overline{${inner.replace(/^\\left\((.*)\\right\)$/, '$1')}}`;
+      return `\\overline{${form[at] === '(' ? group() : unary()}}`;
     }
-    if (peek() === '(') {
-      at++;
-      const inner = sum();
-      at++; // ")"
-      return `\\left(${inner}\\right)`;
-    }
+    if (form[at] === '(') return `(${group()})`;
     return form[at++] ?? '';
   };
-  return sum();
+  return wrapped(sum());
 }

@@ -310,11 +310,13 @@ test('canonical forms list every row, in the program\'s order', () => {
   assert.equal(canonicalProduct(Uint8Array.of(0), ''), '0');
 });
 
-test('LaTeX: bars, juxtaposition and \\oplus', () => {
-  assert.equal(latexOf('!A*B+C'), '\\overline{A}B + C');
-  assert.equal(latexOf('(A+!B)*(!C+D)'),
-    '\\left(A + \\overline{B}\\right)\\left(\\overline{C} + D\\right)');
-  assert.equal(latexOf('A@!B'), 'A \\oplus \\overline{B}');
+test('LaTeX: bars of their own, juxtaposition, \\oplus and breaks', () => {
+  // Each break point stretches only at the end of a line.
+  const brk = '\\hfil\\allowbreak\\hfilneg ';
+  assert.equal(latexOf('!A*B+C'), `\\overline{A}B + ${brk}C`);
+  assert.equal(latexOf('!A*!B'), '\\overline{A}\\,\\overline{B}');
+  assert.equal(latexOf('(A+!B)*(!C+D)'), `(A + \\overline{B})${brk}(\\overline{C} + D)`);
+  assert.equal(latexOf('A@!B'), `A \\oplus ${brk}\\overline{B}`);
   assert.equal(latexOf('!(A+B)'), '\\overline{A + B}');
   assert.equal(latexOf('1'), '1');
 });
