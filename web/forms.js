@@ -28,54 +28,40 @@ function rowsWhere(result, value) {
   return rows;
 }
 
-// `table` is null for a run that stopped; otherwise { letters, rows, result,
-// warning }. `services` runs and compares tables as the page does.
-export function showForms(section, table, services) {
-  const { signal } = services;
-  let closed = false;
-  // The page's Stop stays on while any of this work is under way, and the
-  // section says when all of it has ended, for whoever waits on it.
-  let outstanding = 0;
-  const track = (promise) => {
-    outstanding++;
-    section.dataset.settled = 'false';
+// The list of forms: it writes each entry, checks the runnable ones one at
+// a time against the equation's table, and keeps count of the work still
+// filling the entries in, so that the page's Stop stays on while any is
+// under way and the section says when all of it has ended.
+class FormList {
+  constructor(section, table, services) {
+    this.section = section;
+    this.table = table;
+    this.services = services;
+    this.list = element('dl', 'forms');
+    this.status = element('p', 'forms-status');
+    this.status.setAttribute('role', 'status');
+    this.closed = false;
+    this.outstanding = 0;
+    this.serial = 0;
+    // Checks run one at a time, in the order the forms were shown.
+    this.queue = Promise.resolve();
+  }
+
+  track(promise) {
+    this.outstanding++;
+    this.section.dataset.settled = 'false';
     const done = () => {
-      if (--outstanding === 0 && !closed) section.dataset.settled = 'true';
+      if (--this.outstanding === 0 && !this.closed) this.section.dataset.settled = 'true';
     };
     promise.then(done, done);
-    return services.track ? services.track(promise) : promise;
-  };
-  let worker = null;
-  const endWorker = () => {
-    worker?.terminate();
-    worker = null;
-  };
-  section.replaceChildren();
-  section.hidden = !table;
-  if (!table) return { close() {} };
-
-  const n = table.letters.length;
-  const title = element('h3', '', 'Forms');
-  title.id = 'forms-title';
-  section.append(title);
-  if (table.warning)
-    section.append(element('p', 'warning forms-warning', 'The program warned that its answer may ' +
-      'contain errors, so these forms describe the result column it computed, not what the ' +
-      'equation was meant to say.'));
-  const list = element('dl', 'forms');
-  section.append(list);
-  const status = element('p', 'forms-status');
-  status.setAttribute('role', 'status');
-  const mapBox = element('div', 'kmap-box');
-  section.append(mapBox, status);
-  const started = performance.now();
+    return this.services.track ? this.services.track(promise) : promise;
+  }
 
   // One <dt> and its <dd>, the dd holding `body` (a form's text goes in a
   // <code>); the dd is returned for what follows it.
-  let serial = 0;
-  const entry = (name, body) => {
+  entry(name, body) {
     const dt = element('dt', '', name);
-    dt.id = `form-name-${++serial}`;
+    dt.id = `form-name-${++this.serial}`;
     const dd = element('dd');
     if (typeof body === 'string') {
       const code = element('code', 'form', body);
@@ -84,24 +70,23 @@ export function showForms(section, table, services) {
       dd.append(code);
     }
     else dd.append(body);
-    list.append(dt, dd);
+    this.list.append(dt, dd);
     return dd;
-  };
+  }
 
-  // Checks run one at a time, in the order the forms were shown.
-  let queue = Promise.resolve();
-  const check = (dd, form) => {
+  check(dd, form) {
+    const { services, table } = this;
     const said = element('span', 'check', 'checking…');
     dd.dataset.check = 'pending';
     dd.append(' ', said);
     const done = (state, text) => {
-      if (closed) return;
+      if (this.closed) return;
       dd.dataset.check = state;
       said.className = `check ${state}`;
       said.textContent = text;
     };
-    queue = queue.then(async () => {
-      if (closed || signal.aborted) {
+    this.queue = this.queue.then(async () => {
+      if (this.closed || services.signal.aborted) {
         done('stopped', 'not checked: the work was stopped');
         return;
       }
@@ -124,22 +109,22 @@ export function showForms(section, table, services) {
         else done('failed', `failed: ${error.message}`);
       }
     });
-    track(queue);
-  };
+    this.track(this.queue);
+  }
 
-  const copy = async (text, what) => {
+  async copy(text, what) {
     try {
       await navigator.clipboard.writeText(text);
-      status.textContent = `Copied ${what}.`;
+      this.status.textContent = `Copied ${what}.`;
     } catch (error) {
-      status.textContent = `Copying failed: ${error.message}`;
+      this.status.textContent = `Copying failed: ${error.message}`;
     }
-  };
+  }
 
   // A form that can be run: its code, the check, and the controls.
-  const runnable = (name, form, note) => {
-    const dd = entry(name, form);
-    const dtId = list.lastElementChild.previousElementSibling.id;
+  runnable(name, form, note) {
+    const dd = this.entry(name, form);
+    const dtId = dd.previousElementSibling.id;
     if (note) dd.append(' ', element('span', 'proof', note));
     const tools = element('span', 'form-tools');
     const button = (label, action) => {
@@ -149,102 +134,146 @@ export function showForms(section, table, services) {
       b.addEventListener('click', action);
       tools.append(b);
     };
-    button('Compare', () => services.putInCompare(form));
-    button('Copy', () => copy(form, `the ${name.toLowerCase()}`));
-    button('Copy as LaTeX', () => copy(latexOf(form), `the ${name.toLowerCase()} as LaTeX`));
-    check(dd, form);
+    button('Compare', () => this.services.putInCompare(form));
+    button('Copy', () => this.copy(form, `the ${name.toLowerCase()}`));
+    button('Copy as LaTeX', () => this.copy(latexOf(form), `the ${name.toLowerCase()} as LaTeX`));
+    this.check(dd, form);
     dd.append(tools);
     return dd;
-  };
+  }
+}
 
-  const lists = () => {
-    if (n <= kListsUpTo) {
-      entry('Minterms', `Σm(${rowsWhere(table.result, 1).join(', ')})`);
-      entry('Maxterms', `ΠM(${rowsWhere(table.result, 0).join(', ')})`);
-      return Promise.resolve();
-    }
-    // 2^25 rows are counted a slice at a time.
-    const minterms = entry('Minterms', element('span', '', 'counting…'));
-    const maxterms = entry('Maxterms', element('span', '', 'counting…'));
-    return track(countTrue(table.result, signal)).then((ones) => {
-      if (closed) return;
-      const why = ` The list is shown up to ${kListsUpTo} variables.`;
-      const give = (count, value) =>
-        `${plural(count, 'row')} of ${plural(table.rows, 'row')} ${count === 1 ? 'gives' : 'give'} ${value}.${why}`;
-      minterms.textContent = give(ones, 1);
-      maxterms.textContent = give(table.rows - ones, 0);
-    }, () => {});
-  };
+// The rows that give 1 and those that give 0. Past kListsUpTo letters
+// they are only counted, a slice at a time, as 2^25 rows would hold the
+// page up.
+function showLists(forms, table) {
+  if (table.letters.length <= kListsUpTo) {
+    forms.entry('Minterms', `Σm(${rowsWhere(table.result, 1).join(', ')})`);
+    forms.entry('Maxterms', `ΠM(${rowsWhere(table.result, 0).join(', ')})`);
+    return;
+  }
+  const minterms = forms.entry('Minterms', element('span', '', 'counting…'));
+  const maxterms = forms.entry('Maxterms', element('span', '', 'counting…'));
+  forms.track(countTrue(table.result, forms.services.signal)).then((ones) => {
+    if (forms.closed) return;
+    const why = ` The list is shown up to ${kListsUpTo} variables.`;
+    const give = (count, value) =>
+      `${plural(count, 'row')} of ${plural(table.rows, 'row')} ${count === 1 ? 'gives' : 'give'} ${value}.${why}`;
+    minterms.textContent = give(ones, 1);
+    maxterms.textContent = give(table.rows - ones, 0);
+  }, () => {});
+}
 
-  const canonical = () => {
-    if (n <= kCanonicalUpTo) {
-      runnable('Canonical sum of products', canonicalSum(table.result, table.letters));
-      runnable('Canonical product of sums', canonicalProduct(table.result, table.letters));
-      return;
-    }
-    const why = `Not shown past ${kCanonicalUpTo} variables: with ${n} it has a term of all ${n} ` +
-      'letters for every row that gives ';
-    entry('Canonical sum of products', element('span', 'why', `${why}1.`));
-    entry('Canonical product of sums', element('span', 'why', `${why}0.`));
-  };
+function showCanonical(forms, table) {
+  const n = table.letters.length;
+  if (n <= kCanonicalUpTo) {
+    forms.runnable('Canonical sum of products', canonicalSum(table.result, table.letters));
+    forms.runnable('Canonical product of sums', canonicalProduct(table.result, table.letters));
+    return;
+  }
+  const why = `Not shown past ${kCanonicalUpTo} variables: with ${n} it has a term of all ${n} ` +
+    'letters for every row that gives ';
+  forms.entry('Canonical sum of products', element('span', 'why', `${why}1.`));
+  forms.entry('Canonical product of sums', element('span', 'why', `${why}0.`));
+}
 
-  const minimal = () => {
-    if (n > kSmallUpTo) {
-      const why = `None is given past ${kSmallUpTo} variables: with ${n}, even a small form ` +
-        'takes the page too long to find.';
-      entry('Minimal sum of products', element('span', 'why', why));
-      entry('Minimal product of sums', element('span', 'why', why));
-      return;
-    }
-    const sumDd = entry('Minimal sum of products', element('span', 'pending', 'working…'));
-    const productDd = entry('Minimal product of sums', element('span', 'pending', 'working…'));
-    status.textContent = n > kExactUpTo ? 'Looking for small forms…' : 'Looking for the minimal forms…';
-    worker = new Worker(new URL('minimize-worker.js', import.meta.url), { type: 'module' });
-    let answers = 0;
-    const finished = new Promise((resolve, reject) => {
-      worker.onerror = (event) => {
-        event.preventDefault();
-        reject(new Error(event.message || 'the minimizer did not start'));
-      };
-      worker.onmessage = ({ data }) => {
-        if (closed) return;
-        const { kind, cubes, proved, ms } = data;
-        const dd = kind === 'sum' ? sumDd : productDd;
-        const name = kind === 'sum' ? 'Minimal sum of products' : 'Minimal product of sums';
-        const form = kind === 'sum' ? sumText(cubes, table.letters) : productText(cubes, table.letters);
-        const note = proved ? 'proved minimal: fewest terms, then fewest letters'
-          : 'small, not proved minimal';
-        // The entry is rebuilt in place, keeping its order in the list.
-        const dt = dd.previousElementSibling;
-        const fresh = runnable(name, form, note);
-        fresh.dataset.ms = String(Math.round(ms));
-        fresh.dataset.proved = String(proved);
-        dt.replaceWith(fresh.previousElementSibling);
-        dd.replaceWith(fresh);
-        if (kind === 'sum' && n >= kMapsFrom && n <= kMapsUpTo)
-          drawMaps(mapBox, table.letters, table.result, cubes, (c) => sumText([c], table.letters));
-        if (++answers === 2) {
-          section.dataset.minimalMs = String(Math.round(performance.now() - started));
-          status.textContent = '';
-          endWorker();
-          resolve();
-        }
-      };
-    });
-    finished.catch((error) => {
-      if (closed) return;
-      for (const dd of [sumDd, productDd])
-        if (dd.isConnected) dd.textContent = `Not found: ${error.message}`;
-      endWorker();
-    });
-    track(finished.catch(() => {}));
-    worker.postMessage({ on: table.result.slice(0, 2 ** n), n });
-  };
-
-  const onAbort = () => {
-    if (closed) return;
+// The minimal sum and product, found by a worker so that the page stays
+// responsive; the map is drawn from the sum once it comes. `started` is
+// when the section was shown, which the time to them is counted from.
+// Returns a function that ends the worker and says whether it was at work.
+function showMinimal(forms, table, mapBox, started) {
+  const n = table.letters.length;
+  if (n > kSmallUpTo) {
+    const why = `None is given past ${kSmallUpTo} variables: with ${n}, even a small form ` +
+      'takes the page too long to find.';
+    forms.entry('Minimal sum of products', element('span', 'why', why));
+    forms.entry('Minimal product of sums', element('span', 'why', why));
+    return () => false;
+  }
+  const sumDd = forms.entry('Minimal sum of products', element('span', 'pending', 'working…'));
+  const productDd = forms.entry('Minimal product of sums', element('span', 'pending', 'working…'));
+  forms.status.textContent = n > kExactUpTo ? 'Looking for small forms…' : 'Looking for the minimal forms…';
+  let worker = new Worker(new URL('minimize-worker.js', import.meta.url), { type: 'module' });
+  const endWorker = () => {
     const working = worker !== null;
+    worker?.terminate();
+    worker = null;
+    return working;
+  };
+  let answers = 0;
+  const finished = new Promise((resolve, reject) => {
+    worker.onerror = (event) => {
+      event.preventDefault();
+      reject(new Error(event.message || 'the minimizer did not start'));
+    };
+    worker.onmessage = ({ data }) => {
+      if (forms.closed) return;
+      const { kind, cubes, proved, ms } = data;
+      const dd = kind === 'sum' ? sumDd : productDd;
+      const name = kind === 'sum' ? 'Minimal sum of products' : 'Minimal product of sums';
+      const form = kind === 'sum' ? sumText(cubes, table.letters) : productText(cubes, table.letters);
+      const note = proved ? 'proved minimal: fewest terms, then fewest letters'
+        : 'small, not proved minimal';
+      // The entry is rebuilt in place, keeping its order in the list.
+      const dt = dd.previousElementSibling;
+      const fresh = forms.runnable(name, form, note);
+      fresh.dataset.ms = String(Math.round(ms));
+      fresh.dataset.proved = String(proved);
+      dt.replaceWith(fresh.previousElementSibling);
+      dd.replaceWith(fresh);
+      if (kind === 'sum') showMap(mapBox, table, cubes);
+      if (++answers === 2) {
+        forms.section.dataset.minimalMs = String(Math.round(performance.now() - started));
+        forms.status.textContent = '';
+        endWorker();
+        resolve();
+      }
+    };
+  });
+  finished.catch((error) => {
+    if (forms.closed) return;
+    for (const dd of [sumDd, productDd])
+      if (dd.isConnected) dd.textContent = `Not found: ${error.message}`;
     endWorker();
+  });
+  forms.track(finished.catch(() => {}));
+  worker.postMessage({ on: table.result.slice(0, 2 ** n), n });
+  return endWorker;
+}
+
+// The Karnaugh map, for the letters it is drawn for, with the groups of
+// the minimal sum's terms.
+function showMap(mapBox, table, cubes) {
+  const n = table.letters.length;
+  if (n >= kMapsFrom && n <= kMapsUpTo)
+    drawMaps(mapBox, table.letters, table.result, cubes, (c) => sumText([c], table.letters));
+}
+
+// `table` is null for a run that stopped; otherwise { letters, rows, result,
+// warning }. `services` runs and compares tables as the page does.
+export function showForms(section, table, services) {
+  const { signal } = services;
+  section.replaceChildren();
+  section.hidden = !table;
+  if (!table) return { close() {} };
+
+  const title = element('h3', '', 'Forms');
+  title.id = 'forms-title';
+  section.append(title);
+  if (table.warning)
+    section.append(element('p', 'warning forms-warning', 'The program warned that its answer may ' +
+      'contain errors, so these forms describe the result column it computed, not what the ' +
+      'equation was meant to say.'));
+  const forms = new FormList(section, table, services);
+  const { list, status } = forms;
+  const mapBox = element('div', 'kmap-box');
+  section.append(list, mapBox, status);
+  const started = performance.now();
+
+  let endMinimal = () => false;
+  const onAbort = () => {
+    if (forms.closed) return;
+    const working = endMinimal();
     for (const dd of list.querySelectorAll('dd'))
       if (dd.querySelector('.pending')) dd.textContent = 'Not found: the work was stopped.';
     if (working || list.querySelector('dd[data-check="pending"]'))
@@ -252,17 +281,17 @@ export function showForms(section, table, services) {
   };
   signal.addEventListener('abort', onAbort, { once: true });
 
-  lists();
-  canonical();
-  minimal();
+  showLists(forms, table);
+  showCanonical(forms, table);
+  endMinimal = showMinimal(forms, table, mapBox, started);
   if (signal.aborted) onAbort();
-  if (outstanding === 0) section.dataset.settled = 'true';
+  if (forms.outstanding === 0) section.dataset.settled = 'true';
 
   return {
     close() {
-      closed = true;
+      forms.closed = true;
       signal.removeEventListener('abort', onAbort);
-      endWorker();
+      endMinimal();
       section.replaceChildren();
       section.hidden = true;
       delete section.dataset.minimalMs;

@@ -6,15 +6,22 @@
 // A group of the minimal sum is drawn as a loop of pieces, one inside each
 // of its cells, open on the sides where the group goes on; each group has a
 // line style and a number of its own, so that no colour is needed to tell
-// them apart. A group that wraps around an edge is open at that edge.
+// them apart. A group that wraps around an edge is open at that edge. The
+// stylesheet sizes the cells and the insets together, so that even the
+// innermost loop passes clear of the cell's digit.
 
 export const kMapsFrom = 2;
 export const kMapsUpTo = 6;
 const kStyles = ['solid', 'dashed', 'dotted', 'double'];
 
 // Group g's line and how far inside its cells it runs: two groups that
-// share a cell differ in one or both for the first twenty groups.
-const look = (g) => ({ style: kStyles[g % 4], inset: `${3 + 4 * (g % 5)}px` });
+// share a cell differ in one or both for the first twenty groups. A double
+// line needs 3px to show as two.
+const look = (g) => ({
+  style: kStyles[g % 4],
+  width: kStyles[g % 4] === 'double' ? '3px' : '2px',
+  inset: `calc(var(--kmap-inset) + ${g % 5} * var(--kmap-step))`,
+});
 
 // The codes of `bits` bits in Gray order: each differs from the next, and
 // the last from the first, in one bit.
@@ -90,6 +97,30 @@ function wraps(map, cube) {
   return false;
 }
 
+// Where each group's number goes in `map`: the group's cell with the fewest
+// numbers so far, then the fewest groups, then the first in reading order.
+// A group of a minimal sum has a cell that no other group covers, which it
+// takes where this map holds one, so that a number seldom shares its cell
+// and is plainly its group's; numbers that do share a cell stack in it.
+// Returns each row's numbers, by the row.
+function tagCells(map, cubes) {
+  const cells = [];
+  map.rows.forEach((_, r) => map.cols.forEach((_, c) => {
+    const k = map.row(r, c);
+    cells.push({ k, groups: cubes.filter((cube) => inCube(cube, k)).length, tags: [] });
+  }));
+  cubes.forEach((cube, g) => {
+    let best = null;
+    for (const cell of cells) {
+      if (!inCube(cube, cell.k)) continue;
+      if (!best || cell.tags.length < best.tags.length ||
+          (cell.tags.length === best.tags.length && cell.groups < best.groups)) best = cell;
+    }
+    best?.tags.push(g);
+  });
+  return new Map(cells.map((cell) => [cell.k, cell.tags]));
+}
+
 function element(tag, className, text) {
   const e = document.createElement(tag);
   if (className) e.className = className;
@@ -107,8 +138,8 @@ export function drawMaps(box, letters, result, cubes, termOf) {
   const rowLetters = letters.slice(first.outerBits, first.outerBits + first.rowBits);
   const colLetters = letters.slice(first.outerBits + first.rowBits);
   const grid = element('div', `kmaps kmaps-${maps.length}`);
-  const tagged = new Set();
   for (const map of maps) {
+    const tagsAt = tagCells(map, cubes);
     const table = element('table', 'kmap');
     // Four maps stand in a square, A down and B across, so that a map's
     // neighbours differ from it in one letter; the page's order stays Gray.
@@ -138,8 +169,8 @@ export function drawMaps(box, letters, result, cubes, termOf) {
       tr.append(th);
       map.cols.forEach((_, c) => {
         const k = map.row(r, c);
-        const td = element('td', result[k] ? 'one' : '', String(result[k]));
-        td.append(element('sub', '', String(k)));
+        const td = element('td', result[k] ? 'one' : '');
+        td.append(element('span', 'digit', String(result[k])), element('sub', '', String(k)));
         const tags = element('span', 'tags');
         tags.setAttribute('aria-hidden', 'true');
         cubes.forEach((cube, g) => {
@@ -147,10 +178,10 @@ export function drawMaps(box, letters, result, cubes, termOf) {
           const loop = element('span', 'loop');
           loop.setAttribute('aria-hidden', 'true');
           const sides = closedSides(map, cube, r, c);
-          const { style, inset } = look(g);
+          const { style, width, inset } = look(g);
           for (const side of ['top', 'right', 'bottom', 'left']) {
             loop.style[side] = sides[side] ? inset : '-1px';
-            loop.style[`border-${side}`] = sides[side] ? `2px ${style} currentColor` : 'none';
+            loop.style[`border-${side}`] = sides[side] ? `${width} ${style} currentColor` : 'none';
           }
           // Only a corner where two closed sides meet is rounded, so that
           // the pieces of one group join into one loop.
@@ -158,11 +189,8 @@ export function drawMaps(box, letters, result, cubes, termOf) {
           loop.style.borderRadius = [round('top', 'left'), round('top', 'right'),
             round('bottom', 'right'), round('bottom', 'left')].join(' ');
           td.append(loop);
-          if (!tagged.has(`${map.outer}:${g}`)) {
-            tagged.add(`${map.outer}:${g}`);
-            tags.append(element('span', 'tag', String(g + 1)));
-          }
         });
+        for (const g of tagsAt.get(k)) tags.append(element('span', 'tag', String(g + 1)));
         if (tags.childElementCount) td.append(tags);
         tr.append(td);
       });

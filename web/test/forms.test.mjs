@@ -1,14 +1,17 @@
 // The Forms part of the page: every form of seeded equations run through the
 // reference program by this test and held to the equation's own table; the
 // minimal forms' cost against a minimum found here for up to 5 letters; the
-// Karnaugh maps' cells against the rows, with Gray neighbours; the warning,
-// a stop, Stop itself, the controls, axe, and the time to the minimal forms.
+// Karnaugh maps' cells against the rows, with Gray neighbours, and every
+// cell's digit on top and clear of the loops however many cross the cell;
+// the warning, a stop, Stop itself, the controls, axe, and the time to the
+// minimal forms.
 //   Usage: node forms.test.mjs SITE_FOLDER
 import { join } from 'node:path';
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  axe, finished, letters, longestTask, pause, phone, referenceRows, seeded, shots, submit, usePage, valueAt,
+  axe, finished, heldPage, letters, longestTask, pause, phone, referenceRows, seeded, shots, submit, usePage,
+  valueAt,
 } from './helper.mjs';
 
 const ctx = usePage({ viewport: { width: 1280, height: 800 } });
@@ -291,6 +294,150 @@ test('Karnaugh maps of 2 to 6 letters: cells are the rows, neighbours one letter
   assert.ok(groups.some((g) => /wrapping around an edge: !B\*!D, rows 0, 2, 8, 10$/.test(g)), groups.join('\n'));
 });
 
+// The maps in `root` as drawn: for each cell, whether its digit and its
+// row's number are the topmost element at the centre and two pixels
+// inside each corner of their boxes (hit testing snaps to whole pixels), once the loops take the pointer as the rest
+// of the page does, and whether the digit's box meets a band where a loop
+// draws its border (a rounded corner only takes from a band, so a box
+// clear of the bands is clear of every line). With `tags`, each group's
+// number too: inside its cell, on top at its centre (its corners are
+// round), clear of the digit, and once in each map the group reaches, by
+// the rows the list gives it.
+function clearOfLoops(page, root, tags) {
+  return page.$eval(root, (box, tags) => {
+    const problems = [];
+    let clearance = Infinity;
+    let most = 0;
+    const meets = (a, b) => a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+    const gap = (a, b) => Math.max(b.left - a.right, a.left - b.right, b.top - a.bottom, a.top - b.bottom);
+    const onTop = (e, what, corners = true) => {
+      const r = e.getBoundingClientRect();
+      const points = [[(r.left + r.right) / 2, (r.top + r.bottom) / 2]];
+      if (corners)
+        points.push([r.left + 2, r.top + 2], [r.right - 2, r.top + 2], [r.left + 2, r.bottom - 2], [r.right - 2, r.bottom - 2]);
+      for (const [x, y] of points) {
+        const top = document.elementFromPoint(x, y);
+        if (top !== e && !e.contains(top))
+          problems.push(`${what}: ${top ? `${top.tagName}.${top.className}` : 'nothing'} at (${x - r.left}, ${y - r.top})`);
+      }
+    };
+    const groupRows = [...document.querySelectorAll('#forms ol.groups li')].map((li) =>
+      li.textContent.match(/rows ([\d, ]+)$/)[1].split(', ').map(Number));
+    const loops = [...box.querySelectorAll('table.kmap .loop')];
+    for (const loop of loops) loop.style.pointerEvents = 'auto';
+    try {
+      for (const table of box.querySelectorAll('table.kmap')) {
+        table.scrollIntoView({ block: 'center', inline: 'center' });
+        const bands = [];
+        for (const loop of table.querySelectorAll('.loop')) {
+          const r = loop.getBoundingClientRect();
+          const s = getComputedStyle(loop);
+          const [t, right, b, l] = ['Top', 'Right', 'Bottom', 'Left'].map((side) => parseFloat(s[`border${side}Width`]));
+          if (t) bands.push({ left: r.left, right: r.right, top: r.top, bottom: r.top + t });
+          if (b) bands.push({ left: r.left, right: r.right, top: r.bottom - b, bottom: r.bottom });
+          if (l) bands.push({ left: r.left, right: r.left + l, top: r.top, bottom: r.bottom });
+          if (right) bands.push({ left: r.right - right, right: r.right, top: r.top, bottom: r.bottom });
+        }
+        const rows = new Set();
+        const tagged = [];
+        for (const td of table.querySelectorAll('tbody td')) {
+          const row = Number(td.querySelector('sub').textContent);
+          rows.add(row);
+          most = Math.max(most, td.querySelectorAll('.loop').length);
+          const digit = td.querySelector('.digit');
+          const d = digit.getBoundingClientRect();
+          onTop(digit, `the digit of row ${row}`);
+          onTop(td.querySelector('sub'), `the number of row ${row}`);
+          for (const band of bands) {
+            if (meets(d, band)) problems.push(`a loop's line crosses the digit of row ${row}`);
+            else clearance = Math.min(clearance, gap(d, band));
+          }
+          if (!tags) continue;
+          const cell = td.getBoundingClientRect();
+          for (const tag of td.querySelectorAll('.tag')) {
+            const t = tag.getBoundingClientRect();
+            tagged.push(Number(tag.textContent));
+            if (t.left < cell.left || t.right > cell.right || t.top < cell.top || t.bottom > cell.bottom)
+              problems.push(`the number of group ${tag.textContent} runs out of row ${row}'s cell`);
+            if (meets(t, d)) problems.push(`the number of group ${tag.textContent} meets the digit of row ${row}`);
+            onTop(tag, `the number of group ${tag.textContent}`, false);
+          }
+        }
+        if (!tags) continue;
+        const reached = groupRows.flatMap((mine, g) => (mine.some((k) => rows.has(k)) ? [g + 1] : []));
+        if (tagged.sort((a, b) => a - b).join() !== reached.join())
+          problems.push(`${table.caption.textContent}: numbers ${tagged}, groups ${reached}`);
+      }
+    } finally {
+      for (const loop of loops) loop.style.pointerEvents = '';
+    }
+    return { problems, clearance, most, cells: box.querySelectorAll('table.kmap tbody td').length };
+  }, tags);
+}
+
+// Many groups through a cell: six through row 0, and a group of one cell;
+// nine through one cell of 6 letters, fourteen groups in all.
+const kCrowded = [[4, '!A*!B+!A*!C+!A*!D+A*B*C*D+!B*!C+!B*!D+!C*!D', 6],
+  [6, '!A*!B*!C*D*!E*!F+!A*!B*C*!D*E+!A*B*E*F+A*B*!D+A*B*!E*F+A*!C*!D*!E+A*!C*!E*F+A*!D*!E*F+' +
+    'A*D*E*!F+B*!C*!D+B*!C*F+B*!D*!E+!C*!D*F+C*D*E*!F', 9]];
+
+test('every digit of the maps on top and clear of the loops, at 390 and 1280 wide', async () => {
+  const wide = await ctx.browser.newPage();
+  await wide.setViewport({ width: 1280, height: 800 });
+  await wide.goto(`${ctx.origin}/`);
+  await wide.waitForSelector('body[data-ready="true"]');
+  const small = await phone(ctx);
+  try {
+    for (const [name, page] of [['390', small], ['1280', wide]]) {
+      await page.bringToFront();
+      for (const [n, equation, through] of kCrowded) {
+        await formsFor(equation, page);
+        const got = await clearOfLoops(page, '#forms .kmap-box', true);
+        assert.ok(got.most >= through, `${got.most} groups through a cell`);
+        assert.equal(got.cells, 2 ** n);
+        assert.deepEqual(got.problems, [], `${n} letters at ${name} wide`);
+        console.log(`# ${n} letters at ${name} wide: up to ${got.most} groups through a cell, ` +
+          `every digit at least ${got.clearance.toFixed(1)} px from a loop's line`);
+        for (const scheme of ['light', 'dark']) {
+          await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: scheme }]);
+          const grid = await page.$('#forms .kmaps');
+          await grid.scrollIntoView();
+          await grid.screenshot({ path: join(shots, `kmap-${n}-${name}-${scheme}.png`) });
+        }
+        await page.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'light' }]);
+      }
+      // Every cube of 4, and of 6, letters drawn as a group by the map
+      // module on its own: 16 and 64 through each cell, every look many
+      // times over, and a group of one cell at every inset.
+      for (const n of [4, 6]) {
+        await page.evaluate(async (n) => {
+          const { drawMaps } = await import('./kmap.js');
+          const cubes = [];
+          for (let mask = 0; mask < 1 << n; mask++)
+            for (let value = mask; ; value = (value - 1) & mask) {
+              cubes.push({ mask, value });
+              if (value === 0) break;
+            }
+          const result = Uint8Array.from({ length: 2 ** n }, (_, k) => (k * 7 + 3) % 5 > 1);
+          const box = document.createElement('div');
+          box.id = 'every-cube';
+          document.querySelector('main').append(box);
+          drawMaps(box, 'ABCDEF'.slice(0, n), result, cubes, () => 'X');
+        }, n);
+        const got = await clearOfLoops(page, '#every-cube', false);
+        await page.$eval('#every-cube', (box) => box.remove());
+        assert.equal(got.most, 2 ** n);
+        assert.deepEqual(got.problems, [], `every cube of ${n} letters at ${name} wide`);
+        console.log(`# every cube of ${n} letters at ${name} wide: ${got.most} groups through each cell, ` +
+          `every digit at least ${got.clearance.toFixed(1)} px from a loop's line`);
+      }
+    }
+  } finally {
+    await small.close();
+    await wide.close();
+  }
+});
+
 test('with the warning, the result column\'s forms and a sentence; a stop, none', async () => {
   const want = referenceRows('AB');
   assert.equal(want.warning, true);
@@ -314,21 +461,31 @@ test('with the warning, the result column\'s forms and a sentence; a stop, none'
   assert.equal(never.entries['Minimal sum of products'].said, 'checked: the same value in all 2 rows');
 });
 
-test('Stop ends the minimizer and its checks, and says so', async () => {
-  // Parity of 16 letters: 32,768 terms of 16 letters each, a form of a
-  // megabyte for the program to check.
-  await ctx.page.$eval('#equation', (e) => { e.value = ''; });
-  await ctx.page.type('#equation', letters(16).split('').join('@'));
-  await ctx.page.keyboard.press('Enter');
-  await ctx.page.waitForSelector('#forms dl.forms', { timeout: 60000 });
-  await ctx.page.click('#stop');
-  await finished(ctx.page);
-  const forms = await formsOf(ctx.page);
+test('Stop ends the minimizer and its checks, and says so', () => heldPage(ctx, async (page, server) => {
+  const equation = 'A*B+!C@D';
+  // The minimizer and the program's checks of the forms wait until the test
+  // lets them go; the run itself does not.
+  const gate = server.hold((kind, body) => kind === 'minimize' || (kind === 'run' && body !== `${equation}\n`));
+  await page.$eval('#equation', (e) => { e.value = ''; });
+  await page.type('#equation', equation);
+  await page.keyboard.press('Enter');
+  await page.waitForSelector('#forms dl.forms', { timeout: 60000 });
+  await gate.arrived;
+  const before = await formsOf(page);
+  assert.match(before.entries['Minimal sum of products'].text, /working…/);
+  assert.equal(await page.$eval('body', (b) => b.dataset.running), 'true', 'the forms are under way');
+  await page.click('#stop');
+  await finished(page);
+  await gate.emptied();
+  const forms = await formsOf(page);
   assert.match(forms.text, /The work was stopped/);
-  assert.doesNotMatch(forms.text, /working…/);
+  assert.doesNotMatch(forms.text, /working…|checking…/);
   for (const name of ['Minimal sum of products', 'Minimal product of sums'])
-    assert.notEqual(forms.entries[name].state, 'checked');
-});
+    assert.equal(forms.entries[name].text, 'Not found: the work was stopped.');
+  for (const name of ['Canonical sum of products', 'Canonical product of sums'])
+    assert.equal(forms.entries[name].state, 'stopped', name);
+  gate.release();
+}, { viewport: { width: 1280, height: 800 } }));
 
 test('Compare takes a form; Copy and Copy as LaTeX give its text', async () => {
   await ctx.browser.defaultBrowserContext().overridePermissions(ctx.origin,
@@ -344,7 +501,7 @@ test('Compare takes a form; Copy and Copy as LaTeX give its text', async () => {
   // The third runnable form is the minimal sum.
   await (await buttons('Copy as LaTeX'))[2].click();
   await pause(100);
-  assert.equal(await clipboard(), '\\overline{A}B + C');
+  assert.equal(await clipboard(), '\\overline{A}B + \\hfil\\allowbreak\\hfilneg C');
   await (await buttons('Copy'))[2].click();
   await pause(100);
   assert.equal(await clipboard(), '!A*B+C');
