@@ -41,14 +41,18 @@ function hashOf(state) {
 // Past this an address is no link to share, and browsers refuse longer ones.
 const kLongest = 65536;
 
-// A new history entry for each run, unless the address already holds it or
-// it is too long for one; a change of view only replaces the entry's view.
+// A new history entry for each run, unless the address already holds it; a
+// change of view only replaces the entry's view. A state too long for an
+// address leaves the address without one, so that it never names an
+// equation other than the one shown.
 export function putInAddress(state, { replace = false } = {}) {
-  if ((state.eq?.length ?? 0) + (state.vs?.length ?? 0) > kLongest) return;
-  const hash = hashOf(state);
-  if (hash.length > kLongest || hash === location.hash) return;
-  if (replace) history.replaceState(null, '', hash);
-  else history.pushState(null, '', hash);
+  const long = (state.eq?.length ?? 0) + (state.vs?.length ?? 0) > kLongest;
+  const whole = long ? '' : hashOf(state);
+  const hash = whole.length > kLongest ? '' : whole;
+  if (hash === location.hash || (!hash && !location.hash)) return;
+  const url = hash || `${location.pathname}${location.search}`;
+  if (replace) history.replaceState(null, '', url);
+  else history.pushState(null, '', url);
 }
 
 export function onAddressChange(listener) {

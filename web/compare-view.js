@@ -47,6 +47,7 @@ const verdictOf = ({ differing, rows }) => (differing === 0
 
 function note(text) {
   $('compare-note').textContent = text;
+  $('compare-note').hidden = !text;
 }
 
 function drawComparison(run, { said, joint, first, other }, offer) {
@@ -81,10 +82,13 @@ function drawComparison(run, { said, joint, first, other }, offer) {
 // With no second equation: the equation's own column, as it would stand.
 function drawAlone(run, offer) {
   const { stdout, shape } = run;
+  if (!hasTable(shape)) {
+    note('The equation stops: the program cannot evaluate it, so there is nothing to compare.');
+    return null;
+  }
   note('Only the equation is here. Type a second equation in “Compare with” and press Run: ' +
     'the page then says whether the two give the same value in every row, and shows the rows ' +
     'where they differ.');
-  if (!hasTable(shape)) return null;
   const cells = (k) => {
     const { values, result } = row(stdout, shape, k);
     return [...values, result];

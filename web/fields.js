@@ -22,11 +22,12 @@ function keepLong() {
     pasted = field.value;
     field.value = `${pasted.slice(0, 40)}…`;
     $('pasted').textContent = `The whole equation of ${pasted.length} characters is kept: ` +
-      'Run hands it over as pasted.';
+      'Run hands it over as pasted. Typing in the field sets it aside.';
     $('pasted').hidden = false;
   } else if (pasted !== null) {
     pasted = null;
-    $('pasted').hidden = true;
+    $('pasted').textContent = 'The long equation pasted before is set aside: Run hands over what ' +
+      'the field holds.';
   }
 }
 
@@ -94,6 +95,7 @@ export function versusChanged() {
 export function fillFields(equation, versus) {
   $('equation').value = equation;
   pasted = null;
+  $('pasted').hidden = true;
   $('versus').value = versus;
   fieldChanged();
   versusChanged();

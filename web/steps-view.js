@@ -10,23 +10,59 @@ import { clearColumns, grouped, headText, showColumns } from './view.js';
 const $ = (id) => document.getElementById(id);
 const kNames = { '!': 'NOT', '*': 'AND', '@': 'XOR', '+': 'OR' };
 
-// A head's text with a chance to break after each operator and closing
-// parenthesis, so that a long group wraps where a reader would.
-function withBreaks(text) {
-  const nodes = [];
-  let from = 0;
-  for (let i = 0; i < text.length; i++) {
-    if (!'*@+)'.includes(text[i]) || i === text.length - 1) continue;
-    nodes.push(text.slice(from, i + 1), document.createElement('wbr'));
-    from = i + 1;
+// Where a head may break: after the operators at the shallowest depth of
+// parentheses that leaves no piece longer than kLongestPiece, so that a long
+// group wraps where a reader would and a short one not at all.
+const kLongestPiece = 16;
+function breaksOf(text) {
+  const depths = [];
+  let depth = 0;
+  for (const ch of text) {
+    if (ch === '(') depth++;
+    else if (ch === ')') depth--;
+    depths.push('*@+'.includes(ch) ? depth : -1);
   }
-  nodes.push(text.slice(from));
-  return nodes;
+  for (let most = 0; ; most++) {
+    const breaks = [];
+    let longest = 0;
+    let from = 0;
+    depths.forEach((d, i) => {
+      if (d < 0 || d > most || i === text.length - 1) return;
+      breaks.push(i + 1);
+      longest = Math.max(longest, i + 1 - from);
+      from = i + 1;
+    });
+    longest = Math.max(longest, text.length - from);
+    if (longest <= kLongestPiece || most >= depth + text.length) return breaks;
+  }
+}
+
+// A head's text as pieces that never break inside, the main operator, at
+// `at`, marked by a box and weight.
+function headCode(shown, at) {
+  const code = document.createElement('code');
+  let from = 0;
+  for (const end of [...(shown.length > kLongestPiece ? breaksOf(shown) : []), shown.length]) {
+    const span = document.createElement('span');
+    span.className = 'piece';
+    if (at >= from && at < end) {
+      const mark = document.createElement('mark');
+      mark.className = 'main-op';
+      mark.textContent = shown[at];
+      span.append(shown.slice(from, at), mark, shown.slice(at + 1, end));
+    } else {
+      span.textContent = shown.slice(from, end);
+    }
+    code.append(span);
+    if (end < shown.length) code.append(document.createElement('wbr'));
+    from = end;
+  }
+  return code;
 }
 
 // One group's head: its text without the outer parentheses, its main
-// operator marked by a box and weight, and the whole group and its
-// operator named in words for a screen reader.
+// operator marked, and the whole group and its operator named in words
+// for a screen reader.
 function groupHead(text, op) {
   const head = document.createDocumentFragment();
   const said = shownText(text);
@@ -35,16 +71,8 @@ function groupHead(text, op) {
   // Where the main operator stands in what is shown, if it is shown at all;
   // a group with bytes outside ASCII is shown unmarked.
   const at = op - (full === said ? 0 : 1);
-  const code = document.createElement('code');
-  if (said === text && at >= 0 && at < shown.length && shown[at] === text[op]) {
-    const mark = document.createElement('mark');
-    mark.className = 'main-op';
-    mark.textContent = text[op];
-    code.append(...withBreaks(shown.slice(0, at)), mark, document.createElement('wbr'),
-      ...withBreaks(shown.slice(at + 1)));
-  } else {
-    code.append(...withBreaks(shown));
-  }
+  const marked = said === text && at >= 0 && at < shown.length && shown[at] === text[op];
+  const code = headCode(shown, marked ? at : -1);
   code.title = said;
   const words = document.createElement('span');
   words.className = 'visually-hidden';
@@ -92,6 +120,7 @@ function sentence(run, plan, columns) {
 
 function note(text) {
   $('steps-note').textContent = text;
+  $('steps-note').hidden = !text;
 }
 
 function draw(run, plan, columns, offer) {
@@ -112,8 +141,7 @@ function draw(run, plan, columns, offer) {
   });
   offer({
     name: 'steps',
-    heads: [...shape.letters, ...columns.map((c) => shownText(c.text)),
-      shape.warning ? run.equation : shownText(echo)],
+    heads: [...shape.letters, ...columns.map((c) => shownText(c.text)), run.equation],
     names: [...shape.letters, ...columns.map((c, i) => `S${i + 1}`), 'F'],
     groups: [shape.letters.length, columns.length, 1],
     rows: shape.rows,

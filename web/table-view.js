@@ -24,6 +24,14 @@ export function programTable(run) {
   };
 }
 
+// The echo as a line of text shows it: a long one is cut, and says so.
+const kLongestEcho = 300;
+function echoShown(bytes) {
+  if (bytes.length <= kLongestEcho) return lineAsTerminal(bytes);
+  return `${lineAsTerminal(bytes.subarray(0, kLongestEcho))}… (${bytes.length} characters in all: ` +
+    'Terminal and the download show more)';
+}
+
 export default {
   name: 'table',
   label: 'Table',
@@ -50,7 +58,7 @@ export default {
   show(run, { offer }) {
     this.clear('');
     const { stdout, shape } = run;
-    $('echo').textContent = shape.echo ? lineAsTerminal(stdout.subarray(...shape.echo)) : '';
+    $('echo').textContent = shape.echo ? echoShown(stdout.subarray(...shape.echo)) : '';
     $('echo-line').hidden = !shape.echo;
     $('warning').hidden = !shape.warning;
     $('no-table').hidden = hasTable(shape);
