@@ -59,7 +59,10 @@ function track(promise) {
   return promise;
 }
 
-const currentView = () => viewNamed(localStorage.getItem(kViewKey)) ?? views[0];
+// The view in sight is this tab's own; the one chosen last, in any tab, is
+// kept for the next visit.
+let inSight = viewNamed(localStorage.getItem(kViewKey)) ?? views[0];
+const currentView = () => inSight;
 
 // A link with a second equation and no view opens Compare, so the terminal
 // is named when a second equation stands beside it.
@@ -94,7 +97,8 @@ function draw() {
 }
 
 function setView(name, { address = true } = {}) {
-  localStorage.setItem(kViewKey, name);
+  inSight = viewNamed(name) ?? views[0];
+  localStorage.setItem(kViewKey, inSight.name);
   for (const view of views) {
     $(`view-${view.name}`).setAttribute('aria-pressed', String(view.name === name));
     $(`${view.name}-view`).hidden = view.name !== name;

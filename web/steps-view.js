@@ -172,7 +172,8 @@ export default {
         (stderrText ? `, saying ${quoted(stderrText)}.` : '.') + ' The equation cannot be evaluated.');
       return null;
     }
-    const tooMany = (operators) => `There are no steps for ${shape.letters.length} variables and ` +
+    const n = shape.letters.length;
+    const tooMany = (operators) => `There are no steps for ${n} ${n === 1 ? 'variable' : 'variables'} and ` +
       `${grouped(operators)} operators: each step is a run of the program, so they are shown up to ` +
       `${kMostLetters} variables and ${kMostGroups} operators. Table and Terminal show the whole table.`;
     if (shape.letters.length > kMostLetters) {

