@@ -11,11 +11,15 @@ import { compareTables } from './joint.js';
 import { afterPrompt, hasTable, outcomeOf, tableOf } from './outcome.js';
 import { opening, preload, run, stop, stopAll } from './program.js';
 import stepsView from './steps-view.js';
-import { announce, clearSummary, downloadWhole, showSummary, status } from './summary.js';
+import {
+  announce, clearSummary, downloadWhole, exportProgress, offerExports, problem, showBanner, showResultPart,
+  showSummary, status,
+} from './summary.js';
 import { resultColumn } from './table.js';
 import tableView from './table-view.js';
 import terminalView from './terminal-view.js';
 import { keepOffline } from './update.js';
+import { mountView, pressView } from './view.js';
 
 window.quorvane = { run, stop };
 
@@ -32,11 +36,6 @@ let drawn = null; // what the view in sight drew, to close
 let inView = null; // the table the exports take
 let forms = null;
 let work = null; // aborts everything of the newest run
-
-function problem(text) {
-  $('problem').textContent = text;
-  $('problem').hidden = !text;
-}
 
 // The Stop button stays on while anything of the newest run is under way:
 // the run itself, and the steps, comparison and forms that follow it.
@@ -73,9 +72,7 @@ const stateOf = ({ equation, versus }) => {
 
 function offer(table) {
   inView = table;
-  $('exports').hidden = !table;
-  $('export-what').textContent = { table: 'the table', steps: 'the steps', compare: 'the comparison' }[
-    table?.name] ?? 'the table';
+  offerExports(table);
 }
 
 function draw() {
@@ -99,10 +96,7 @@ function draw() {
 function setView(name, { address = true } = {}) {
   inSight = viewNamed(name) ?? views[0];
   localStorage.setItem(kViewKey, inSight.name);
-  for (const view of views) {
-    $(`view-${view.name}`).setAttribute('aria-pressed', String(view.name === name));
-    $(`${view.name}-view`).hidden = view.name !== name;
-  }
+  pressView(views, inSight);
   if (address && shown) putInAddress(stateOf(shown), { replace: true });
   draw();
 }
@@ -179,7 +173,7 @@ async function submit(event, { fromAddress = false } = {}) {
   // next one is being shown: a table of gigabytes takes a while to free.
   forget('The program is running…');
   problem('');
-  $('result').hidden = false;
+  showResultPart();
   // A newly typed second equation is what the learner wants to see.
   if (request.versus && request.versus !== lastVersus && !fromAddress) setView('compare', { address: false });
   lastVersus = request.versus;
@@ -222,11 +216,11 @@ function exporter(kind) {
     button.disabled = true;
     try {
       const { blob, file } = await exportTable(kind, table, (share) => {
-        if (table.rows > 100000) $('export-progress').textContent = `${Math.min(100, Math.round(share * 100))} %`;
+        if (table.rows > 100000) exportProgress(`${Math.min(100, Math.round(share * 100))} %`);
       });
       save(blob, file);
     } finally {
-      $('export-progress').textContent = '';
+      exportProgress('');
       button.disabled = false;
     }
   };
@@ -240,22 +234,6 @@ function openState(state) {
   return submit(null, { fromAddress: true });
 }
 
-// Each view has a button and a part of the result of its own.
-function mountViews() {
-  for (const view of views) {
-    const button = document.createElement('button');
-    button.id = `view-${view.name}`;
-    button.type = 'button';
-    button.textContent = view.label;
-    button.addEventListener('click', () => setView(view.name));
-    $('view-buttons').append(button);
-    const part = document.createElement('div');
-    part.id = `${view.name}-view`;
-    view.mount(part);
-    $('views').append(part);
-  }
-}
-
 // Nothing a run or a field meets may end as an exception in the console:
 // it is said on the page instead.
 function guarded(handler) {
@@ -267,7 +245,7 @@ function guarded(handler) {
 
 async function start() {
   $('served').hidden = true;
-  mountViews();
+  for (const view of views) mountView(view, () => setView(view.name));
   $('form').addEventListener('submit', (event) => {
     event.preventDefault();
     guarded(submit)(event);
@@ -281,16 +259,13 @@ async function start() {
   for (const kind of ['csv', 'md', 'tex']) $(`export-${kind}`).addEventListener('click', exporter(kind));
   setView(currentView().name, { address: false });
   onAddressChange(guarded(openState));
-  keepOffline((takeOver) => {
-    $('update').hidden = false;
-    $('update-now').addEventListener('click', takeOver, { once: true });
-  });
+  keepOffline();
   preload();
   const linked = stateInAddress();
   if (linked !== null) guarded(openState)(linked);
   try {
     const bytes = await opening();
-    $('banner').textContent = new TextDecoder().decode(bytes.subarray(0, afterPrompt(bytes) - 1));
+    showBanner(new TextDecoder().decode(bytes.subarray(0, afterPrompt(bytes) - 1)));
     document.body.dataset.ready = 'true';
   } catch (error) {
     problem(error.message);

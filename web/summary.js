@@ -11,6 +11,32 @@ const $ = (id) => document.getElementById(id);
 let download = null; // the URL of the output shown, once made
 let shownBytes = null;
 
+export function problem(text) {
+  $('problem').textContent = text;
+  $('problem').hidden = !text;
+}
+
+// The program's words before it reads, in the help.
+export function showBanner(text) {
+  $('banner').textContent = text;
+}
+
+// The result's part of the page, once there is a run to show.
+export function showResultPart() {
+  $('result').hidden = false;
+}
+
+// The exports offer the table in view, named for what it is.
+export function offerExports(table) {
+  $('exports').hidden = !table;
+  $('export-what').textContent = { table: 'the table', steps: 'the steps', compare: 'the comparison' }[
+    table?.name] ?? 'the table';
+}
+
+export function exportProgress(text) {
+  $('export-progress').textContent = text;
+}
+
 export function announce(text) {
   $('announce').textContent = text;
 }

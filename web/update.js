@@ -5,9 +5,15 @@
 // from the old) could fail. So the page says a new version is ready, and
 // taking it over reloads the page, all of it from the new build.
 
+// The notice that a newer build is ready, and its button that takes it over.
+function offerUpdate(takeOver) {
+  document.getElementById('update').hidden = false;
+  document.getElementById('update-now').addEventListener('click', takeOver, { once: true });
+}
+
 // Registers the service worker; `ready` is called once a newer build's is
 // installed and waiting, with a function that takes it over.
-export function keepOffline(ready) {
+export function keepOffline(ready = offerUpdate) {
   if (!('serviceWorker' in navigator)) return;
   const offer = (waiting) => {
     // With no worker in charge yet this is the first visit's, which takes

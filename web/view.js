@@ -59,6 +59,28 @@ export function linesOf(bytes, start, end) {
   return lines;
 }
 
+// A view's button and its part of the result, which the view fills.
+export function mountView(view, onChoose) {
+  const button = document.createElement('button');
+  button.id = `view-${view.name}`;
+  button.type = 'button';
+  button.textContent = view.label;
+  button.addEventListener('click', onChoose);
+  document.getElementById('view-buttons').append(button);
+  const part = document.createElement('div');
+  part.id = `${view.name}-view`;
+  view.mount(part);
+  document.getElementById('views').append(part);
+}
+
+// The chosen view's button pressed and its part shown; the others' not.
+export function pressView(views, chosen) {
+  for (const view of views) {
+    document.getElementById(`view-${view.name}`).setAttribute('aria-pressed', String(view === chosen));
+    document.getElementById(`${view.name}-view`).hidden = view !== chosen;
+  }
+}
+
 // Which lines of `count`, each `height` px, of `body` are in sight, and
 // where the first of them goes. A `scroller` that scrolls the lines itself
 // clips them to its own box as well as the window's.
