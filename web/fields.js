@@ -91,6 +91,13 @@ export function versusChanged() {
   notationHint($('versus'), $('versus').value, 'versus-notation');
 }
 
+// A form put into "Compare with", ready for Run.
+export function putInVersus(equation) {
+  $('versus').value = equation;
+  versusChanged();
+  $('versus').focus();
+}
+
 // Puts a state's texts in the fields, as typed.
 export function fillFields(equation, versus) {
   $('equation').value = equation;

@@ -6,7 +6,7 @@
 import { onAddressChange, putInAddress, stateInAddress } from './address.js';
 import compareView from './compare-view.js';
 import { exportTable, save } from './exports.js';
-import { equationText, fillFields, versusChanged, watchFields } from './fields.js';
+import { equationText, fillFields, putInVersus, watchFields } from './fields.js';
 import { compareTables } from './joint.js';
 import { afterPrompt, hasTable, outcomeOf, tableOf } from './outcome.js';
 import { opening, preload, run, stop, stopAll } from './program.js';
@@ -128,11 +128,7 @@ function showFormsFor(view, signal) {
     forms = showForms($('forms'), table, {
       tableOf: (equation) => tableOf(equation, signal),
       compare: (a, b) => compareTables(a, b, signal),
-      putInCompare: (equation) => {
-        $('versus').value = equation;
-        versusChanged();
-        $('versus').focus();
-      },
+      putInCompare: putInVersus,
       signal,
       track,
     });
