@@ -10,6 +10,7 @@
 // the depth.
 
 import { rowMap } from './joint.js';
+import { inWorker } from './task.js';
 
 const kOperators = '!*@+';
 // Past these the view says why it shows no steps; the runs would take long.
@@ -111,29 +112,8 @@ export function planSteps(echo, warned) {
 // The plan worked out in a worker of its own, which `signal` ends: an echo
 // of megabytes never holds the page.
 export function planInWorker(echo, warned, signal) {
-  if (signal?.aborted) return Promise.reject(new Error('stopped'));
-  const worker = new Worker(new URL('steps-worker.js', import.meta.url), { type: 'module' });
-  return new Promise((resolve, reject) => {
-    const end = () => {
-      worker.terminate();
-      signal?.removeEventListener('abort', onAbort);
-    };
-    const onAbort = () => {
-      end();
-      reject(new Error('stopped'));
-    };
-    signal?.addEventListener('abort', onAbort, { once: true });
-    worker.onmessage = ({ data }) => {
-      end();
-      resolve(data);
-    };
-    worker.onerror = (event) => {
-      event.preventDefault();
-      end();
-      reject(new Error(`The steps could not be worked out: ${event.message || 'their worker did not start'}.`));
-    };
-    worker.postMessage({ echo, warned });
-  });
+  return inWorker(new URL('steps-worker.js', import.meta.url), { echo, warned }, signal,
+    'The steps could not be worked out');
 }
 
 // The columns of the steps for `groups` of a table over `letters`: every
