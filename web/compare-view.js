@@ -2,6 +2,8 @@
 // column the program's own table over the letters of both, the rows that
 // differ marked, and the verdict. With no second equation it shows the
 // equation's own column and says what a second one would add.
+import { careOf } from './function.js';
+import { readFunctionIn } from './function-run.js';
 import { compareTables } from './joint.js';
 import { hasTable, quoted, tableOf } from './outcome.js';
 import { row } from './table.js';
@@ -17,12 +19,34 @@ const digits = (k, n) => k.toString(2).padStart(n, '0').split('');
 // where the equations are.
 const headsOf = (run) => [`F = ${run.equation}`, `G = ${run.versus}`];
 
-// Both equations' tables side by side; one that stops gets no verdict.
+// The second side's table: an equation's, or a function's first output's,
+// the program's table of its equation with its don't-care rows apart.
+async function secondOf(text, signal) {
+  const read = await readFunctionIn(text, signal);
+  if (!read) return tableOf(text, signal);
+  if (read.error) return { error: read.error };
+  const [output, ...more] = read.fn.outputs;
+  return { ...await tableOf(read.equations[0], signal), care: careOf(output.values), name: output.name,
+    more: more.length };
+}
+
+// A function of several outputs is compared by its first.
+const firstOnly = (t, which) => `The ${which} function has ${t.more + 1} outputs; Compare takes the ` +
+  `first, ${t.name}.`;
+
+// Both sides' tables side by side; one that stops gets no verdict.
 async function comparison(run, second, signal) {
+  const outputs = run.read?.fn.outputs;
   const first = { status: run.status, warning: run.shape.warning, letters: run.shape.letters,
-    stderr: run.stderrText, result: hasTable(run.shape) ? await run.result : null };
+    stderr: run.stderrText, result: hasTable(run.shape) ? await run.result : null,
+    care: outputs ? careOf(outputs[0].values) : null, name: outputs?.[0].name, more: (outputs?.length ?? 1) - 1 };
   const other = await second;
   const said = [];
+  if (other.error) {
+    said.push(`The function in “Compare with” cannot be read: ${other.error} There is no verdict.`);
+    return { said, joint: null };
+  }
+  for (const [t, which] of [[first, 'first'], [other, 'second']]) if (t.more) said.push(firstOnly(t, which));
   const stopsSaid = (t, which) => `The ${which} equation stops: the program cannot evaluate it` +
     (t.stderr ? ` and says ${quoted(t.stderr)}.` : '.') + ' There is no verdict.';
   if (!first.result) said.push(stopsSaid(first, 'first'));
@@ -38,12 +62,22 @@ async function comparison(run, second, signal) {
       `${kMostCompared}, as the program's own tables do.`);
     return { said, joint: null };
   }
-  return { said, joint: await compareTables(first, other, signal), first, other };
+  const joint = await compareTables(first, other, signal);
+  const left = joint.rows - joint.compared;
+  if (left === 1) said.push('The row where either side is don\'t-care is left out.');
+  else if (left > 1) said.push(`The ${grouped(left)} rows where either side is don't-care are left out.`);
+  return { said, joint, first, other };
 }
 
-const verdictOf = ({ differing, rows }) => (differing === 0
-  ? `Equivalent: the same value in all ${grouped(rows)} rows.`
-  : `Not equivalent: they differ in ${grouped(differing)} of ${grouped(rows)} rows.`);
+// Rows that matter are named as such where some do not.
+function verdictOf({ differing, rows, compared }) {
+  const all = compared < rows ? `${grouped(compared)} rows that matter` : `${grouped(rows)} rows`;
+  return differing === 0 ? `Equivalent: the same value in all ${all}.`
+    : `Not equivalent: they differ in ${grouped(differing)} of ${compared < rows ? 'the ' : ''}${all}.`;
+}
+
+// A side's value in a row, X where it is don't-care.
+const valueOf = (t, k) => (t.care && !t.care[k] ? 'X' : String(t.result[k]));
 
 function note(text) {
   $('compare-note').textContent = text;
@@ -61,9 +95,9 @@ function drawComparison(run, { said, joint, first, other }, offer) {
   const count = only ? differing : rows;
   const cells = (i) => {
     const k = only ? differ[i] : i;
-    const a = String(first.result[mapA(k)]);
-    const b = String(other.result[mapB(k)]);
-    return [...(letters ? digits(k, letters.length) : []), a, b, a === b ? '' : '≠'];
+    const a = valueOf(first, mapA(k));
+    const b = valueOf(other, mapB(k));
+    return [...(letters ? digits(k, letters.length) : []), a, b, a === b || a === 'X' || b === 'X' ? '' : '≠'];
   };
   const [f, g] = headsOf(run);
   const sight = showColumns($('compare'), {
@@ -89,9 +123,10 @@ function drawAlone(run, offer) {
   note('Only the equation is here. Type a second equation in “Compare with” and press Run: ' +
     'the page then says whether the two give the same value in every row, and shows the rows ' +
     'where they differ.');
+  const dontCare = run.read?.fn.outputs[0].values;
   const cells = (k) => {
     const { values, result } = row(stdout, shape, k);
-    return [...values, result];
+    return [...values, dontCare?.[k] === 2 ? 'X' : result];
   };
   const [f] = headsOf(run);
   const sight = showColumns($('compare'), {
@@ -120,7 +155,7 @@ export default {
 
   // The second equation runs beside the first.
   begin(run, { signal }) {
-    run.second = run.versus ? tableOf(run.versus, signal) : null;
+    run.second = run.versus ? secondOf(run.versus, signal) : null;
     run.second?.catch(() => {});
   },
 

@@ -2,6 +2,7 @@
 // what they hold: a blank the program stops at, characters outside ASCII,
 // text that is not well-formed UTF-16, and another notation, whose rewrite
 // a button offers. A paste too long to lay out is kept aside, whole.
+import { describe, looksLikeFunction, readFunction } from './function.js';
 import { foreignNotation, rewrite } from './notation.js';
 
 const $ = (id) => document.getElementById(id);
@@ -35,8 +36,23 @@ function keepLong() {
 // its first: a careless paste can bring one.
 const kLoneHalf = /[\uD800-\uDBFF](?![\uDC00-\uDFFF])|(?<![\uD800-\uDBFF])[\uDC00-\uDFFF]/;
 
+// What a field written as a function is read as: what it holds, or the
+// one sentence that names what contradicts itself. A paste too long to read
+// at every keystroke is read when Run is pressed.
+function functionHint(value) {
+  if (value.length > kLongestField) return 'Run reads this as a function given by its rows.';
+  const fn = readFunction(value);
+  return fn && (fn.error ?? describe(fn));
+}
+
 // Says what a field will hand over, without changing a byte of it.
 function hint(value, id) {
+  const read = looksLikeFunction(value) && functionHint(value);
+  if (read) {
+    $(id).textContent = read;
+    $(id).hidden = false;
+    return;
+  }
   const hints = [];
   const blank = value.search(/\s/);
   if (blank >= 0) {
@@ -64,7 +80,7 @@ const labelOf = (text) => `Use ${text.length > 60 ? `${text.slice(0, 60)}…` : 
 // Another notation is named, and its rewrite offered; the field changes
 // only when the button is pressed.
 function notationHint(field, value, prefix) {
-  const said = foreignNotation(value);
+  const said = looksLikeFunction(value) ? [] : foreignNotation(value);
   $(prefix).hidden = said.length === 0;
   if (!said.length) return;
   const rewritten = rewrite(value);
@@ -89,6 +105,18 @@ export function fieldChanged() {
 export function versusChanged() {
   hint($('versus').value, 'versus-hint');
   notationHint($('versus'), $('versus').value, 'versus-notation');
+}
+
+// The field rewritten, as a press on a cell does, so that the browser's undo
+// brings back what it held; a text too long to lay out is kept aside.
+export function setEquation(text) {
+  const field = $('equation');
+  field.focus({ preventScroll: true });
+  field.select();
+  if (text.length > kLongestField || !document.execCommand('insertText', false, text)) {
+    field.value = text;
+    field.dispatchEvent(new Event('input'));
+  }
 }
 
 // A form put into "Compare with", ready for Run.

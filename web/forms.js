@@ -22,22 +22,36 @@ function element(tag, className, text) {
 
 const plural = (count, one, many = `${one}s`) => `${grouped(count)} ${count === 1 ? one : many}`;
 
-function rowsWhere(result, value) {
+// The rows that matter where the result is `value`, or the don't-care rows
+// for null.
+function rowsWhere(table, value) {
+  const { result, care } = table;
   const rows = [];
-  for (let k = 0; k < result.length; k++) if (result[k] === value) rows.push(k);
+  for (let k = 0; k < result.length; k++) {
+    const matters = !care || care[k] === 1;
+    if (value === null ? !matters : matters && result[k] === value) rows.push(k);
+  }
   return rows;
+}
+
+// What a check of a form says of the rows it compared.
+function comparedText(table, compared) {
+  const all = `${plural(compared, 'row')}${table.dontCares ? ' that matter' : ''}`;
+  const left = table.dontCares
+    ? ` (the ${plural(table.dontCares, 'don\'t-care row')} ${table.dontCares === 1 ? 'is' : 'are'} left out)` : '';
+  return { all, left };
 }
 
 // The list of forms: it writes each entry, checks the runnable ones one at
 // a time against the equation's table, and keeps count of the work still
 // filling the entries in, so that the page's Stop stays on while any is
 // under way and the section says when all of it has ended.
+// Each output's entries go into a list of its own, the one `list` holds.
 class FormList {
-  constructor(section, table, services) {
+  constructor(section, services) {
     this.section = section;
-    this.table = table;
     this.services = services;
-    this.list = element('dl', 'forms');
+    this.list = null;
     this.status = element('p', 'forms-status');
     this.status.setAttribute('role', 'status');
     this.closed = false;
@@ -74,8 +88,8 @@ class FormList {
     return dd;
   }
 
-  check(dd, form) {
-    const { services, table } = this;
+  check(dd, form, table) {
+    const { services } = this;
     const said = element('span', 'check', 'checking…');
     dd.dataset.check = 'pending';
     dd.append(' ', said);
@@ -100,10 +114,12 @@ class FormList {
           done('failed', 'failed: the program warned that its table of this form may contain errors');
           return;
         }
-        const { rows, differing } = await services.compare(
-          { letters: table.letters, result: table.result }, { letters: own.letters, result: own.result });
-        if (differing === 0) done('checked', `checked: the same value in all ${plural(rows, 'row')}`);
-        else done('failed', `failed: a different value in ${differing} of ${plural(rows, 'row')}`);
+        const { compared, differing } = await services.compare(
+          { letters: table.letters, result: table.result, care: table.care },
+          { letters: own.letters, result: own.result });
+        const { all, left } = comparedText(table, compared);
+        if (differing === 0) done('checked', `checked: the same value in all ${all}${left}`);
+        else done('failed', `failed: a different value in ${differing} of the ${all}${left}`);
       } catch (error) {
         if (error.message === 'stopped') done('stopped', 'not checked: the work was stopped');
         else done('failed', `failed: ${error.message}`);
@@ -122,7 +138,7 @@ class FormList {
   }
 
   // A form that can be run: its code, the check, and the controls.
-  runnable(name, form, note) {
+  runnable(name, form, note, table) {
     const dd = this.entry(name, form);
     const dtId = dd.previousElementSibling.id;
     if (note) dd.append(' ', element('span', 'proof', note));
@@ -137,7 +153,7 @@ class FormList {
     button('Compare', () => this.services.putInCompare(form));
     button('Copy', () => this.copy(form, `the ${name.toLowerCase()}`));
     button('Copy as LaTeX', () => this.copy(latexOf(form), `the ${name.toLowerCase()} as LaTeX`));
-    this.check(dd, form);
+    this.check(dd, form, table);
     dd.append(tools);
     return dd;
   }
@@ -148,8 +164,10 @@ class FormList {
 // page up.
 function showLists(forms, table) {
   if (table.letters.length <= kListsUpTo) {
-    forms.entry('Minterms', `Σm(${rowsWhere(table.result, 1).join(', ')})`);
-    forms.entry('Maxterms', `ΠM(${rowsWhere(table.result, 0).join(', ')})`);
+    forms.entry('Minterms', `Σm(${rowsWhere(table, 1).join(', ')})`);
+    forms.entry('Maxterms', `ΠM(${rowsWhere(table, 0).join(', ')})`);
+    const dontCares = rowsWhere(table, null);
+    if (table.care) forms.entry('Don\'t-care rows', dontCares.length ? `d(${dontCares.join(', ')})` : element('span', '', 'none'));
     return;
   }
   const minterms = forms.entry('Minterms', element('span', '', 'counting…'));
@@ -160,15 +178,21 @@ function showLists(forms, table) {
     const give = (count, value) =>
       `${plural(count, 'row')} of ${plural(table.rows, 'row')} ${count === 1 ? 'gives' : 'give'} ${value}.${why}`;
     minterms.textContent = give(ones, 1);
-    maxterms.textContent = give(table.rows - ones, 0);
+    maxterms.textContent = give(table.rows - ones - table.dontCares, 0);
   }, () => {});
+  if (table.care)
+    forms.entry('Don\'t-care rows', element('span', '', `${plural(table.dontCares, 'row')} of ` +
+      `${plural(table.rows, 'row')} may give either value. The list is shown up to ${kListsUpTo} variables.`));
 }
 
 function showCanonical(forms, table) {
   const n = table.letters.length;
   if (n <= kCanonicalUpTo) {
-    forms.runnable('Canonical sum of products', canonicalSum(table.result, table.letters));
-    forms.runnable('Canonical product of sums', canonicalProduct(table.result, table.letters));
+    // A don't-care row is left out of both: as 0 in the sum, as 1 in the
+    // product.
+    const orDontCare = table.care ? table.result.map((v, k) => v | (1 - table.care[k])) : table.result;
+    forms.runnable('Canonical sum of products', canonicalSum(table.result, table.letters), '', table);
+    forms.runnable('Canonical product of sums', canonicalProduct(orDontCare, table.letters), '', table);
     return;
   }
   const why = `Not shown past ${kCanonicalUpTo} variables: with ${n} it has a term of all ${n} ` +
@@ -216,7 +240,7 @@ function showMinimal(forms, table, mapBox, started) {
         : 'small, not proved minimal';
       // The entry is rebuilt in place, keeping its order in the list.
       const dt = dd.previousElementSibling;
-      const fresh = forms.runnable(name, form, note);
+      const fresh = forms.runnable(name, form, note, table);
       fresh.dataset.ms = String(Math.round(ms));
       fresh.dataset.proved = String(proved);
       dt.replaceWith(fresh.previousElementSibling);
@@ -237,7 +261,10 @@ function showMinimal(forms, table, mapBox, started) {
     endWorker();
   });
   forms.track(finished.catch(() => {}));
-  worker.postMessage({ on: table.result.slice(0, 2 ** n), n });
+  const on = table.result.slice(0, 2 ** n);
+  const dc = table.care ? table.care.map((c) => 1 - c) : undefined;
+  if (dc) for (let k = 0; k < on.length; k++) on[k] &= table.care[k];
+  worker.postMessage({ on, dc, n });
   return endWorker;
 }
 
@@ -246,44 +273,68 @@ function showMinimal(forms, table, mapBox, started) {
 function showMap(mapBox, table, cubes) {
   const n = table.letters.length;
   if (n >= kMapsFrom && n <= kMapsUpTo)
-    drawMaps(mapBox, table.letters, table.result, cubes, (c) => sumText([c], table.letters));
+    drawMaps(mapBox, table.letters, table.result, cubes, (c) => sumText([c], table.letters), table);
 }
 
-// `table` is null for a run that stopped; otherwise { letters, rows, result,
-// warning }. `services` runs and compares tables as the page does.
-export function showForms(section, table, services) {
+// The forms of one output, in a list of their own under its name, which an
+// equation's single output goes without. Returns what ends its minimizer.
+function showOutput(forms, output, services, started) {
+  const { section } = forms;
+  const n = output.letters.length;
+  const care = output.care ?? null;
+  const dontCares = care ? care.length - care.reduce((sum, c) => sum + c, 0) : 0;
+  const table = { ...output, care, dontCares, rows: 2 ** n, output: services.outputs.indexOf(output) };
+  if (output.name !== null) {
+    const heading = element('h4', 'output-name', output.name);
+    heading.id = `forms-of-${table.output}`;
+    section.append(heading);
+  }
+  if (output.warning)
+    section.append(element('p', 'warning forms-warning', 'The program warned that its answer may ' +
+      'contain errors, so these forms describe the result column it computed, not what the ' +
+      'equation was meant to say.'));
+  forms.list = element('dl', 'forms');
+  if (output.name !== null) forms.list.setAttribute('aria-labelledby', `forms-of-${table.output}`);
+  const mapBox = element('div', 'kmap-box');
+  table.press = services.press;
+  table.focusRow = services.refocus?.where === 'map' && services.refocus.output === table.output
+    ? services.refocus.row : null;
+  section.append(forms.list, mapBox);
+  showLists(forms, table);
+  showCanonical(forms, table);
+  return showMinimal(forms, table, mapBox, started);
+}
+
+// `outputs` is null for a run that stopped; otherwise each output's
+// { name, letters, result, care, warning }: name null for an equation's
+// one, care 0 in its don't-care rows or null. `services` runs and compares
+// tables as the page does, and `press(where, output, row)` steps a row.
+export function showForms(section, outputs, services) {
   const { signal } = services;
   section.replaceChildren();
-  section.hidden = !table;
-  if (!table) return { close() {} };
+  section.hidden = !outputs;
+  if (!outputs) return { close() {} };
 
   const title = element('h3', '', 'Forms');
   title.id = 'forms-title';
   section.append(title);
-  if (table.warning)
-    section.append(element('p', 'warning forms-warning', 'The program warned that its answer may ' +
-      'contain errors, so these forms describe the result column it computed, not what the ' +
-      'equation was meant to say.'));
-  const forms = new FormList(section, table, services);
-  const { list, status } = forms;
-  const mapBox = element('div', 'kmap-box');
-  section.append(list, mapBox, status);
+  const forms = new FormList(section, { ...services, outputs });
+  const { status } = forms;
   const started = performance.now();
 
-  let endMinimal = () => false;
+  let enders = [];
   const onAbort = () => {
     if (forms.closed) return;
-    const working = endMinimal();
-    for (const dd of list.querySelectorAll('dd'))
+    const working = enders.map((end) => end()).some((w) => w);
+    for (const dd of section.querySelectorAll('dd'))
       if (dd.querySelector('.pending')) dd.textContent = 'Not found: the work was stopped.';
-    if (working || list.querySelector('dd[data-check="pending"]'))
+    if (working || section.querySelector('dd[data-check="pending"]'))
       status.textContent = 'The work was stopped. Run the equation again to see every form.';
   };
   signal.addEventListener('abort', onAbort, { once: true });
 
-  showLists(forms, table);
-  showCanonical(forms, table);
-  endMinimal = showMinimal(forms, table, mapBox, started);
+  enders = outputs.map((output) => showOutput(forms, output, forms.services, started));
+  section.append(status);
   if (signal.aborted) onAbort();
   if (forms.outstanding === 0) section.dataset.settled = 'true';
 
@@ -291,7 +342,7 @@ export function showForms(section, table, services) {
     close() {
       forms.closed = true;
       signal.removeEventListener('abort', onAbort);
-      endMinimal();
+      for (const end of enders) end();
       section.replaceChildren();
       section.hidden = true;
       delete section.dataset.minimalMs;

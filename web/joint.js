@@ -45,20 +45,27 @@ function stopped(signal) {
   if (signal?.aborted) throw new Error('stopped');
 }
 
-// `a` and `b` are { letters, result }, result[k] the 0 or 1 of row k. The
-// answer holds the union's letters and row count, how many rows differ,
-// which ones (in order), and the maps from a joint row to each table's row.
+// `a` and `b` are { letters, result, care }, result[k] the 0 or 1 of row k,
+// and care, where given, 0 in a don't-care row, which no comparison counts.
+// The answer holds the union's letters and row count, how many rows matter
+// (neither side's don't-care), how many of those differ, which ones (in
+// order), and the maps from a joint row to each table's row.
 export async function compareTables(a, b, signal) {
   const letters = unionOf(a.letters, b.letters);
   const rows = 2 ** letters.length;
   const mapA = rowMap(letters, a.letters);
   const mapB = rowMap(letters, b.letters);
+  const careA = a.care ?? null;
+  const careB = b.care ?? null;
   let differ = new Uint32Array(1024);
   let differing = 0;
+  let compared = 0;
   for (let first = 0; first < rows; first += kSlice) {
     stopped(signal);
     const last = Math.min(rows, first + kSlice);
     for (let k = first; k < last; k++) {
+      if ((careA && !careA[mapA(k)]) || (careB && !careB[mapB(k)])) continue;
+      compared++;
       if (a.result[mapA(k)] === b.result[mapB(k)]) continue;
       if (differing === differ.length) {
         const grown = new Uint32Array(differ.length * 2);
@@ -69,7 +76,7 @@ export async function compareTables(a, b, signal) {
     }
     if (last < rows) await nextTask();
   }
-  return { letters, rows, differing, differ: differ.subarray(0, differing), mapA, mapB };
+  return { letters, rows, compared, differing, differ: differ.subarray(0, differing), mapA, mapB };
 }
 
 // How many rows of a result column are true, counted in slices.

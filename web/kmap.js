@@ -128,9 +128,26 @@ function element(tag, className, text) {
   return e;
 }
 
+// A cell's value: a button that a press steps, where pressing is offered.
+function cellValue(k, shown, { press, output }) {
+  if (!press) return element('span', 'digit', shown);
+  const button = element('button', 'digit step', shown);
+  button.type = 'button';
+  button.dataset.row = String(k);
+  button.dataset.output = String(output);
+  const next = { 0: '1', 1: 'X', X: '0' }[shown];
+  button.setAttribute('aria-label', `Row ${k}: ${shown}; press to make it ${next}`);
+  button.addEventListener('click', () => press('map', output, k));
+  return button;
+}
+
 // The maps of `letters` into `box`, with the groups of `cubes` (the minimal
-// sum's terms) drawn and listed with `termOf(cube)`, their text.
-export function drawMaps(box, letters, result, cubes, termOf) {
+// sum's terms) drawn and listed with `termOf(cube)`, their text. `care`,
+// where given, is 0 in the don't-care rows, shown X; `press(where, output,
+// row)` makes each value a button for output `output`, and `focusRow` the
+// one to give the focus once drawn.
+export function drawMaps(box, letters, result, cubes, termOf, { care = null, press = null, output = 0,
+  focusRow = null } = {}) {
   const n = letters.length;
   const maps = mapsOf(n);
   const first = maps[0];
@@ -169,8 +186,9 @@ export function drawMaps(box, letters, result, cubes, termOf) {
       tr.append(th);
       map.cols.forEach((_, c) => {
         const k = map.row(r, c);
-        const td = element('td', result[k] ? 'one' : '');
-        td.append(element('span', 'digit', String(result[k])), element('sub', '', String(k)));
+        const dontCare = care !== null && !care[k];
+        const td = element('td', dontCare ? 'dc' : result[k] ? 'one' : '');
+        td.append(cellValue(k, dontCare ? 'X' : String(result[k]), { press, output }), element('sub', '', String(k)));
         const tags = element('span', 'tags');
         tags.setAttribute('aria-hidden', 'true');
         cubes.forEach((cube, g) => {
@@ -199,6 +217,7 @@ export function drawMaps(box, letters, result, cubes, termOf) {
     grid.append(table);
   }
   box.append(grid);
+  if (focusRow !== null) grid.querySelector(`button.step[data-row="${focusRow}"]`)?.focus();
   if (cubes.length && !(cubes.length === 1 && cubes[0].mask === 0)) {
     const list = element('ol', 'groups');
     cubes.forEach((cube, g) => {

@@ -6,7 +6,9 @@
 import { onAddressChange, putInAddress, stateInAddress } from './address.js';
 import compareView from './compare-view.js';
 import { exportTable, save } from './exports.js';
-import { equationText, fillFields, putInVersus, watchFields } from './fields.js';
+import { equationText, fillFields, putInVersus, setEquation, watchFields } from './fields.js';
+import { outputsOf, readFunctionIn, steppedText } from './function-run.js';
+import { openTable } from './open-table.js';
 import { compareTables } from './joint.js';
 import { afterPrompt, hasTable, outcomeOf, tableOf } from './outcome.js';
 import { opening, preload, run, stop, stopAll } from './program.js';
@@ -36,6 +38,9 @@ let drawn = null; // what the view in sight drew, to close
 let inView = null; // the table the exports take
 let forms = null;
 let work = null; // aborts everything of the newest run
+// The cell a press stepped, which the next run's views and map give the
+// focus back to: { where: 'table' | 'map', output, row, scrollTop }.
+let refocus = null;
 
 // The Stop button stays on while anything of the newest run is under way:
 // the run itself, and the steps, comparison and forms that follow it.
@@ -90,6 +95,8 @@ function draw() {
     track,
     offer: (table) => shown === mine && currentView() === view && offer(table),
     redraw: () => shown === mine && draw(),
+    press: pressFor(mine),
+    refocus,
   });
 }
 
@@ -121,19 +128,45 @@ function forget(sentence) {
 function showFormsFor(view, signal) {
   const started = import('./forms.js').then(async ({ showForms }) => {
     if (shown !== view) return;
-    const table = hasTable(view.shape) && view.status === 0 ? {
-      letters: view.shape.letters, rows: view.shape.rows, warning: view.shape.warning,
-      result: await view.result } : null;
+    const table = hasTable(view.shape) && view.status === 0;
+    // An equation's forms stand alone; a function's come under each
+    // output's name.
+    const outputs = !table ? null : view.read ? await view.outputs : [{
+      name: null, letters: view.shape.letters, warning: view.shape.warning, care: null,
+      result: await view.result }];
     if (shown !== view) return;
-    forms = showForms($('forms'), table, {
+    forms = showForms($('forms'), outputs, {
       tableOf: (equation) => tableOf(equation, signal),
       compare: (a, b) => compareTables(a, b, signal),
       putInCompare: putInVersus,
+      press: pressFor(view),
+      refocus,
       signal,
       track,
     });
   });
-  track(started).catch(() => {});
+  track(started).catch((error) => {
+    if (shown === view && error.message !== 'stopped') problem(error.message);
+  });
+}
+
+// A press steps a row of an output, 0 to 1 to don't-care to 0: the field
+// is rewritten to the function that makes, and run. An equation's table
+// steps too, the first press turning it into its function, while the
+// field's undo history keeps the equation. A kept-aside paste is not
+// stepped, since the field does not hold it, nor a table of more letters
+// than a function may have.
+function pressFor(view) {
+  const letters = view.shape.letters?.length ?? 0;
+  if (!view.read && (view.equation.length > 4096 || letters < 1 || letters > 16 || view.status !== 0))
+    return null;
+  return async (where, output, row, scrollTop = 0) => {
+    if (shown !== view) return;
+    const text = await steppedText(view, output, row);
+    if (shown !== view) return;
+    setEquation(text);
+    await submit(null, { pressed: { where, output, row, scrollTop } });
+  };
 }
 
 function show(result, request) {
@@ -142,6 +175,10 @@ function show(result, request) {
   if (hasTable(shown.shape)) {
     shown.result = track(resultColumn(shown.stdout, shown.shape, signal));
     shown.result.catch(() => {});
+  }
+  if (shown.read) {
+    shown.outputs = track(outputsOf(shown, signal));
+    shown.outputs.catch(() => {});
   }
   const ctx = { signal, track, announce };
   for (const view of views) view.settle?.(shown, ctx);
@@ -159,10 +196,11 @@ function endWork() {
 
 let lastVersus = '';
 
-async function submit(event, { fromAddress = false } = {}) {
+async function submit(event, { fromAddress = false, pressed = null } = {}) {
   event?.preventDefault();
   endWork();
   work = new AbortController();
+  refocus = pressed;
   const mine = generation;
   const request = { equation: equationText(), versus: $('versus').value };
   // The last result is let go now, while the program runs, not while the
@@ -176,11 +214,23 @@ async function submit(event, { fromAddress = false } = {}) {
   if (!fromAddress) putInAddress(stateOf(request));
   for (const view of views) view.begin?.(request, { signal: work.signal, track });
   try {
-    // The program reads one word, as from a terminal where Enter was pressed.
-    const result = await track(run(`${request.equation}\n`));
+    request.read = await track(readFunctionIn(request.equation, work.signal));
+    if (mine !== generation) return;
+    // A function that contradicts itself gets one sentence and no run.
+    if (request.read?.error) {
+      forget('');
+      status('');
+      problem(request.read.error);
+      return;
+    }
+    // The program reads one word, as from a terminal where Enter was pressed;
+    // a function's first output is given as its equation.
+    const input = request.read ? request.read.equations[0] : request.equation;
+    const result = await track(run(`${input}\n`));
     if (mine !== generation) return;
     show(result, request);
-    $('result').scrollIntoView({ block: 'start' });
+    // After a press the page stays where the pressed cell is.
+    if (!pressed) $('result').scrollIntoView({ block: 'start' });
   } catch (error) {
     // A run that was stopped, by Stop or by a newer run, leaves the page to
     // whoever stopped it.
@@ -252,6 +302,19 @@ async function start() {
     if (event.key === 'Escape') stopNow();
   });
   watchFields();
+  openTable({
+    opened: (text) => {
+      fillFields(text, $('versus').value);
+      guarded(submit)(null);
+    },
+    refused: (sentence) => {
+      endWork();
+      busy(false);
+      forget('');
+      status('');
+      problem(sentence);
+    },
+  });
   for (const kind of ['csv', 'md', 'tex']) $(`export-${kind}`).addEventListener('click', exporter(kind));
   setView(currentView().name, { address: false });
   onAddressChange(guarded(openState));

@@ -58,8 +58,17 @@ export function clearSummary(text) {
   $('raw').href = '#download';
 }
 
-// What the table says, from its result column: how many rows are true.
+// What the table says, from its result column: how many rows are true. A
+// function's rows are its own, so what was read is said instead, and what
+// the program is given for it.
 async function says(run, signal) {
+  if (run.read) {
+    $('says').textContent = `${run.read.said} The program is given the canonical sum of products ` +
+      `of ${run.read.fn.outputs.length > 1 ? 'each output' : 'it'}, with any don't-care rows as 0, ` +
+      'and the page marks those rows X.';
+    $('says').hidden = false;
+    return;
+  }
   const k = await countTrue(await run.result, signal);
   const n = run.shape.rows;
   const what = k === n ? ' Always true: a tautology.' : k === 0 ? ' Never true: a contradiction.' : '';

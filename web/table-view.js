@@ -3,7 +3,7 @@
 // Terminal view offers too.
 import { hasTable } from './outcome.js';
 import { row } from './table.js';
-import { clearColumns, lineAsTerminal, showTable } from './view.js';
+import { clearColumns, lineAsTerminal, showColumns, showTable } from './view.js';
 
 const $ = (id) => document.getElementById(id);
 
@@ -22,6 +22,28 @@ export function programTable(run) {
       return [...values, result];
     },
   };
+}
+
+// A function's table: the letters, then each output's column as the program
+// gave it, with X in the output's don't-care rows.
+export function functionTable(run, outputs) {
+  const { stdout, shape } = run;
+  const names = outputs.map((o) => o.name);
+  return {
+    name: 'table',
+    heads: [...shape.letters, ...names],
+    names: [...shape.letters, ...names],
+    groups: [shape.letters.length, outputs.length],
+    rows: shape.rows,
+    cells: (k) => [...row(stdout, shape, k).values, ...outputs.map((o) => (o.care[k] ? String(o.result[k]) : 'X'))],
+  };
+}
+
+// The exports take a function's table once its outputs are in, and an
+// equation's at once.
+export function offerTable(run, offer) {
+  if (!run.read) offer(programTable(run));
+  else run.outputs.then((outputs) => offer(functionTable(run, outputs)), () => {});
 }
 
 // The echo as a line of text shows it: a long one is cut, and says so.
@@ -55,7 +77,7 @@ export default {
     clearColumns($('table'));
   },
 
-  show(run, { offer }) {
+  show(run, { offer, press, refocus }) {
     this.clear('');
     const { stdout, shape } = run;
     $('echo').textContent = shape.echo ? echoShown(stdout.subarray(...shape.echo)) : '';
@@ -63,7 +85,36 @@ export default {
     $('warning').hidden = !shape.warning;
     $('no-table').hidden = hasTable(shape);
     if (!hasTable(shape)) return null;
-    offer(programTable(run));
-    return showTable($('table'), stdout, shape);
+    const focus = refocus?.where === 'table' ? refocus : null;
+    if (!run.read) {
+      offer(programTable(run));
+      return showTable($('table'), stdout, shape, { press: press && ((k, j, top) => press('table', j, k, top)), focus });
+    }
+    let sight = null;
+    let closed = false;
+    run.outputs.then((outputs) => {
+      if (closed) return;
+      const table = functionTable(run, outputs);
+      offer(table);
+      sight = showColumns($('table'), {
+        caption: `${shape.rows} rows, in the program's order; X marks a don't-care row` +
+          (press ? '. Press a result to step it: 0, 1, X, 0' : ''),
+        heads: table.heads,
+        rows: table.rows,
+        cells: table.cells,
+        resultColumn: true,
+        outputs: outputs.length,
+        press: press && ((k, j, top) => press('table', j, k, top)),
+        focus,
+      });
+    }, (error) => {
+      if (!closed) this.clear(error.message === 'stopped' ? '' : error.message);
+    });
+    return {
+      close() {
+        closed = true;
+        sight?.close();
+      },
+    };
   },
 };

@@ -1,7 +1,7 @@
 // The Terminal view: the dialogue after the prompt as a terminal shows it,
 // drawing only the lines in sight.
 import { hasTable } from './outcome.js';
-import { programTable } from './table-view.js';
+import { offerTable } from './table-view.js';
 import { kWarning } from './table.js';
 import { lineAsTerminal, linesOf, showTerminal } from './view.js';
 
@@ -25,7 +25,7 @@ export default {
     this.clear('');
     const { stdout, shape } = run;
     const table = hasTable(shape);
-    if (table) offer(programTable(run));
+    if (table) offerTable(run, offer);
     return showTerminal($('terminal'), {
       before: linesOf(stdout, shape.start, table ? shape.first : stdout.length),
       rows: table ? shape.rows : 0,

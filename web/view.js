@@ -156,10 +156,21 @@ export function showTerminal(box, { before, rows, rowText, after }) {
 // result, which a true row shows in words and weight, not colour alone, and
 // which stays in sight at the right of a wide table. The table's box
 // scrolls it, so that its head row stays in sight above the rows.
-export function showColumns(table, { caption, heads, rows, cells, rowClass, resultColumn = false }) {
+// `outputs` more columns before the result are results too, of a function
+// of several outputs; `press(k, j, scrollTop)`, where given, makes each
+// result of row k, output j, a button; `focus` ({ row, output, scrollTop })
+// is the one to give the focus, at that scroll, once drawn.
+export function showColumns(table, {
+  caption, heads, rows, cells, rowClass, resultColumn = false, outputs = 1, press = null, focus = null,
+}) {
   const scroller = table.closest('.table-box');
   if (scroller) scroller.hidden = false;
-  const classOf = rowClass ?? ((texts) => (resultColumn && texts.at(-1) === '1' ? 'true' : ''));
+  const firstResult = resultColumn ? heads.length - outputs : heads.length;
+  table.onclick = press && ((event) => {
+    const button = event.target.closest('button.step');
+    if (button) press(Number(button.dataset.row), Number(button.dataset.output), scroller?.scrollTop ?? 0);
+  });
+  const classOf = rowClass ?? ((texts) => (resultColumn && outputs === 1 && texts.at(-1) === '1' ? 'true' : ''));
   const head = document.createElement('thead');
   const tr = document.createElement('tr');
   heads.forEach((name, j) => {
@@ -197,9 +208,11 @@ export function showColumns(table, { caption, heads, rows, cells, rowClass, resu
       r.className = classOf(texts);
       texts.forEach((text, j) => {
         const td = document.createElement('td');
-        const result = resultColumn && j === texts.length - 1;
-        if (result) td.className = 'result';
-        td.textContent = result && text === '1' ? '1 (true)' : text;
+        const last = resultColumn && j === texts.length - 1;
+        if (last) td.className = 'result';
+        const shown = last && outputs === 1 && text === '1' ? '1 (true)' : text;
+        if (press && j >= firstResult) td.append(stepButton(shown, k, j - firstResult, heads[j]));
+        else td.textContent = shown;
         r.append(td);
       });
       drawn.push(r);
@@ -212,8 +225,27 @@ export function showColumns(table, { caption, heads, rows, cells, rowClass, resu
     const lift = box ? Math.max(0, Math.min(-box.top, box.height - head.offsetHeight)) : 0;
     table.style.setProperty('--head-top', `${lift}px`);
   };
+  if (focus && scroller) scroller.scrollTop = focus.scrollTop;
   draw();
+  if (focus)
+    table.querySelector(`button.step[data-row="${focus.row}"][data-output="${focus.output}"]`)
+      ?.focus({ preventScroll: true });
   return new InSight(draw);
+}
+
+// A result that a press steps, 0 to 1 to don't-care (X) and back to 0.
+function stepButton(text, row, output, head) {
+  const button = document.createElement('button');
+  button.type = 'button';
+  button.className = 'step';
+  button.dataset.row = String(row);
+  button.dataset.output = String(output);
+  button.textContent = text;
+  const name = typeof head === 'string' ? head : head.textContent;
+  const next = { 0: '1', 1: 'X', X: '0' }[text[0]];
+  button.setAttribute('aria-label', `Row ${row}, ${name.length > 20 ? 'the result' : name}: ${text[0]}; ` +
+    `press to make it ${next}`);
+  return button;
 }
 
 // Nothing in `table`'s box, which is hidden, so that no empty table stands
@@ -243,9 +275,12 @@ function outerPair(text) {
 
 // The program's own table: one column per variable, headed by its letter,
 // and the result.
-export function showTable(table, stdout, shape) {
+export function showTable(table, stdout, shape, { press = null, focus = null } = {}) {
   return showColumns(table, {
-    caption: `${shape.rows} rows, in the program's order`,
+    caption: `${shape.rows} rows, in the program's order` +
+      (press ? '. Press a result to step it: 0, 1, X, 0; the field becomes its function' : ''),
+    press,
+    focus,
     heads: [...shape.letters, 'Result'],
     rows: shape.rows,
     cells: (k) => {

@@ -563,12 +563,12 @@ test('a form whose table differs is shown as failed, never as checked', async ()
       const section = document.createElement('section');
       document.body.append(section);
       const controller = new AbortController();
-      const forms = showForms(section, { letters: 'AB', rows: 4, result: Uint8Array.of(0, 1, 1, 1),
-        warning: false }, {
+      const forms = showForms(section, [{ name: null, letters: 'AB', result: Uint8Array.of(0, 1, 1, 1),
+        care: null, warning: false }], {
         tableOf: async () => (answer === 'stops'
           ? { status: 1, warning: false, letters: null, rows: 0, result: null }
           : { status: 0, warning: false, letters: 'AB', rows: 4, result: Uint8Array.of(1, 1, 1, 1) }),
-        compare: async (a, b) => ({ letters: 'AB', rows: 4,
+        compare: async (a, b) => ({ letters: 'AB', rows: 4, compared: 4,
           differing: a.result.reduce((d, v, k) => d + (v !== b.result[k]), 0) }),
         putInCompare: () => {},
         signal: controller.signal,
