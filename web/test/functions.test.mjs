@@ -343,3 +343,33 @@ test('axe finds nothing with a function\'s table, at 1280 light and on a phone d
     rmSync(folder, { recursive: true, force: true });
   }
 });
+
+test('in every view, a function, a contradiction and an equation in turn leave nothing behind', async () => {
+  const { page } = ctx;
+  const state = () => page.evaluate(() => {
+    return {
+      x: [...document.querySelectorAll('#views td')].some((td) => !td.closest('[hidden]') && td.textContent === 'X'),
+      forms: document.getElementById('forms').hidden ? null : [...document.querySelectorAll('#forms h4')]
+        .map((h) => h.textContent),
+      says: document.getElementById('says').hidden ? null : document.getElementById('says').textContent,
+      problem: document.getElementById('problem').textContent,
+    };
+  });
+  await run('A');
+  for (const view of ['terminal', 'table', 'steps', 'compare']) {
+    await page.click(`#view-${view}`);
+    await run('S = 01x1; T = x110');
+    let now = await state();
+    assert.deepEqual(now.forms, ['S', 'T'], view);
+    assert.equal(now.x, view === 'table' || view === 'compare', view);
+    assert.match(now.says, /Two outputs/, view);
+    await run('F(A,B) = Σm(1,4)');
+    now = await state();
+    assert.deepEqual([now.x, now.forms, now.says], [false, null, null], view);
+    assert.match(now.problem, /\b4\b/);
+    await run('A@B');
+    now = await state();
+    assert.deepEqual([now.x, now.forms, now.problem], [false, [], ''], view);
+    assert.equal(now.says, 'True in 2 of 4 rows.', view);
+  }
+});
