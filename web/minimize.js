@@ -11,8 +11,15 @@
 // cover is chosen by branch and bound. Past that the prime implicants are
 // too many to list, and each uncovered row is grown greedily into a prime,
 // then redundant terms are dropped: small, but not proved minimal.
+//
+// Don't-care rows may be covered or not: terms are the primes of the true
+// and don't-care rows together, and only the true rows need a term.
 
 export const kExactUpTo = 8;
+// Up to here the branch and bound runs without a step budget, so that the
+// sum is always proved minimal: bounded by linear programming too, a cover
+// of at most 64 rows takes milliseconds, a few hundred at worst.
+export const kProvedUpTo = 6;
 export const kSmallUpTo = 16;
 // A weight that makes one term cost more than any number of letters a cover
 // of at most 2^8 rows can name, so that a sum of costs orders covers by
@@ -111,9 +118,9 @@ const members = (bits, size) => {
 // and bound over bit sets: rows are bits of the sets `left` and `cover[p]`,
 // primes bits of `allowed` and `options[i]`, the primes that cover row i.
 // `budget` caps the search's steps; past it the best cover found so far is
-// returned, with proved false.
-function exactCover(primes, rows, n, budget) {
-  const search = new CoverSearch(primes, rows, n, budget);
+// returned, with proved false. `linear` adds a bound by linear programming.
+function exactCover(primes, rows, n, budget, linear) {
+  const search = new CoverSearch(primes, rows, n, budget, linear);
   search.explore({ left: allOf(rows.length), allowed: allOf(primes.length), chosen: [], cost: 0 });
   return { chosen: search.bestSet.map((p) => primes[p]), proved: search.proved };
 }
@@ -123,14 +130,20 @@ function exactCover(primes, rows, n, budget) {
 // may still take, those it has taken and their cost; a step changes its
 // own node only, as each branch gets copies.
 class CoverSearch {
-  constructor(primes, rows, n, budget) {
+  constructor(primes, rows, n, budget, linear) {
+    this.n = n;
+    this.linear = linear;
     this.R = rows.length;
     this.P = primes.length;
     this.budget = budget;
     const index = new Map(rows.map((r, i) => [r, i]));
     this.cover = primes.map((p) => {
       const bits = new Uint32Array((this.R + 31) >>> 5);
-      for (const r of rowsOf(p, n)) bits[index.get(r) >>> 5] |= 1 << (index.get(r) & 31);
+      for (const r of rowsOf(p, n)) {
+        // A don't-care row is in no set: nothing needs it covered.
+        const i = index.get(r);
+        if (i !== undefined) bits[i >>> 5] |= 1 << (i & 31);
+      }
       return bits;
     });
     this.options = rows.map(() => new Uint32Array((this.P + 31) >>> 5));
@@ -184,6 +197,7 @@ class CoverSearch {
     }
     const ranked = rowsLeft.map((i) => [i, count(this.options[i], node.allowed)]).sort((a, b) => a[1] - b[1]);
     if (this.lowerBound(node, ranked) >= this.best) return;
+    if (this.linear && this.dualBound(node) >= this.best) return;
     this.branch(node, ranked[0][0]);
   }
 
@@ -294,6 +308,54 @@ class CoverSearch {
     return bound;
   }
 
+  // A function with many covers of nearly one cost has too many nodes that
+  // the bound above does not prune, which a search with no budget must all
+  // go through: so it bounds them by linear programming too, and so does a
+  // search with don't-cares, whose primes are many. Any y >= 0 per
+  // row left, such that each prime's rows' y add up to at most its cost,
+  // bounds every cover of those rows (the dual of the cover's linear
+  // relaxation). A cover of T terms costs at most T * (kTerm + n), which
+  // rounds the bound up to whole terms; and then, as every cover has at
+  // least that many terms, the program goes on with that as one more row
+  // that every prime covers, worth that many: letters are then counted for
+  // whole terms.
+  dualBound(node) {
+    const rowsLeft = members(node.left, this.R);
+    const inherited = this.inheritedBound(node, rowsLeft);
+    if (inherited >= this.best) return inherited;
+    const primes = members(node.allowed, this.P);
+    const column = new Int32Array(this.R);
+    rowsLeft.forEach((i, j) => { column[i] = j; });
+    const rowsOfPrime = primes.map((p) => rowsLeft.filter((i) => has(this.cover[p], i)).map((i) => column[i]));
+    const costs = primes.map((p) => this.costs[p]);
+    const program = new DualProgram(rowsOfPrime, costs, rowsLeft.length);
+    let bound = whole(program.worth());
+    const terms = Math.ceil(bound / (kTerm + this.n));
+    bound = Math.max(bound, terms * Math.min(...costs));
+    if (node.cost + bound < this.best) bound = Math.max(bound, whole(program.counting(terms)));
+    // A budget counts the program's work too, lest a big tableau make it
+    // last far longer than its steps.
+    this.steps += Math.floor(program.work / kCellsPerStep);
+    // Below the node, the same y over fewer rows and primes is still such a
+    // y: the nodes there try it before a program of their own.
+    const shares = new Float64Array(this.R);
+    const y = program.shares();
+    rowsLeft.forEach((i, j) => { shares[i] = y[j]; });
+    node.dual = { shares, perTerm: y[rowsLeft.length], terms: program.terms, taken: node.chosen.length };
+    return node.cost + bound;
+  }
+
+  // A y found above the node, over the rows still open: each prime taken
+  // since stands for one of the terms it counted.
+  inheritedBound(node, rowsLeft) {
+    if (!node.dual) return 0;
+    const { shares, perTerm, terms, taken } = node.dual;
+    const open = allOf(this.R);
+    for (const p of node.chosen) for (let w = 0; w < open.length; w++) open[w] &= ~this.cover[p][w];
+    const termsLeft = Math.max(0, terms - (node.chosen.length - taken));
+    return node.cost + whole(members(open, this.R).reduce((sum, i) => sum + shares[i], termsLeft * perTerm));
+  }
+
   // Branches on `row`'s primes, the one covering most first; each prime
   // tried is barred from the branches after it, which then cover the row
   // some other way, so that no set is searched twice.
@@ -306,58 +368,243 @@ class CoverSearch {
       remove(allowed, p);
       const rest = left.slice();
       for (let w = 0; w < rest.length; w++) rest[w] &= ~this.cover[p][w];
-      this.explore({ left: rest, allowed: allowed.slice(), chosen: [...chosen, p], cost: cost + this.costs[p] });
+      this.explore({
+        left: rest, allowed: allowed.slice(), chosen: [...chosen, p], cost: cost + this.costs[p], dual: node.dual,
+      });
       if (this.steps > this.budget) return;
     }
   }
 }
 
-// Grows `row` into a prime implicant, freeing at each step the letter that
-// brings in the most rows not yet covered.
-function grow(row, n, on, covered) {
-  let cube = { mask: (1 << n) - 1, value: row };
-  for (;;) {
-    let pick = 0;
-    let gain = -1;
-    for (let rest = cube.mask; rest; rest &= rest - 1) {
-      const b = rest & -rest;
-      // The half the freed letter brings in must be all true.
-      const other = { mask: cube.mask, value: cube.value ^ b };
-      let fresh = 0;
-      let fits = true;
-      for (const r of rowsOf(other, n)) {
-        if (!on[r]) {
-          fits = false;
-          break;
-        }
-        if (!covered[r]) fresh++;
-      }
-      if (fits && fresh > gain) {
-        gain = fresh;
-        pick = b;
-      }
+// A bound from floating point, less a little for rounding, up to whole.
+const whole = (b) => Math.ceil(b - 1e-7);
+
+// The y >= 0, one per row, of largest worth, such that the rows of prime a,
+// rowsOfPrime[a], add up to at most costs[a]: the dual of covering the k
+// rows at least cost, by the simplex method over a dense tableau, one line
+// per prime with its slack. Its column k, the count, is a row every prime
+// covers, worth `terms` (none at first), so that the program can go on
+// from where it was once the terms are known. Floating point may leave a
+// prime's rows a little past its cost, so y is scaled back within every
+// one: its worth then bounds every cover however the arithmetic went.
+class DualProgram {
+  constructor(rowsOfPrime, costs, k) {
+    const m = costs.length;
+    const width = k + 1 + m + 1;
+    Object.assign(this, { rowsOfPrime, costs, k, m, width, terms: 0 });
+    this.tableau = new Float64Array(m * width);
+    this.basis = new Int32Array(m);
+    for (let a = 0; a < m; a++) {
+      const line = a * width;
+      for (const j of rowsOfPrime[a]) this.tableau[line + j] = 1;
+      this.tableau[line + k] = 1;
+      this.tableau[line + k + 1 + a] = 1;
+      this.tableau[line + width - 1] = costs[a];
+      this.basis[a] = k + 1 + a;
     }
-    if (!pick) return cube;
-    cube = { mask: cube.mask & ~pick, value: cube.value & ~pick };
+    this.gains = new Float64Array(width).fill(1, 0, k);
+    this.pivots = 0;
+    this.work = 0;
+    this.solve();
+  }
+
+  solve() {
+    const { tableau, gains, m, width, basis } = this;
+    // The count stays out until it counts: then it is the only column
+    // whose gain a new worth changes.
+    const skip = this.terms === 0 ? this.k : -1;
+    for (; this.pivots < kPivots; this.pivots++) {
+      const enter = entering(gains, width - 1, this.pivots > kDantzig, skip);
+      if (enter < 0) return;
+      const leave = leaving(tableau, m, width, enter, basis);
+      if (leave < 0) return;
+      this.work += pivot(tableau, gains, m, width, leave, enter);
+      basis[leave] = enter;
+    }
+  }
+
+  // Counts `terms` for the count column and solves again.
+  counting(terms) {
+    this.gains[this.k] += terms - this.terms;
+    this.terms = terms;
+    this.solve();
+    return this.worth();
+  }
+
+  shares() {
+    const { tableau, m, width, k } = this;
+    const y = new Float64Array(k + 1);
+    for (let a = 0; a < m; a++) if (this.basis[a] <= k) y[this.basis[a]] = Math.max(0, tableau[a * width + width - 1]);
+    let scale = 1;
+    for (let a = 0; a < m; a++) {
+      const used = this.rowsOfPrime[a].reduce((sum, j) => sum + y[j], y[k]);
+      if (used > this.costs[a]) scale = Math.min(scale, this.costs[a] / used);
+    }
+    return y.map((v) => v * scale);
+  }
+
+  worth() {
+    const y = this.shares();
+    return y.reduce((sum, v, j) => sum + (j < this.k ? v : this.terms * v), 0);
   }
 }
 
-function greedyCover(on, n) {
-  const rows = 1 << n;
-  const covered = new Uint8Array(rows);
-  const cubes = [];
-  for (let r = 0; r < rows; r++) {
-    if (!on[r] || covered[r]) continue;
-    const cube = grow(r, n, on, covered);
-    cubes.push(cube);
-    for (const k of rowsOf(cube, n)) covered[k]++;
+// The simplex method gains most per pivot by taking the column that gains
+// most, but may then cycle on a degenerate vertex; past kDantzig pivots it
+// takes the first column that gains at all, which cannot cycle. Past kPivots
+// it stops: every vertex on the way is feasible, only a weaker bound.
+const kDantzig = 500;
+const kPivots = 5000;
+const kEpsilon = 1e-9;
+// About as many tableau cells as one node's reductions take time for.
+const kCellsPerStep = 1 << 14;
+
+function entering(gains, columns, first, skip) {
+  let best = -1;
+  for (let j = 0; j < columns; j++) {
+    if (gains[j] <= kEpsilon || j === skip) continue;
+    if (first) return j;
+    if (best < 0 || gains[j] > gains[best]) best = j;
   }
-  // Drop each term, largest first, whose rows the others all cover too.
+  return best;
+}
+
+// The line that bounds the entering column's growth first; of lines that
+// tie, the one whose basic column comes first, as the anti-cycling rule
+// asks.
+function leaving(tableau, m, width, enter, basis) {
+  let best = -1;
+  let ratio = Infinity;
+  for (let a = 0; a < m; a++) {
+    const x = tableau[a * width + enter];
+    if (x <= kEpsilon) continue;
+    const r = tableau[a * width + width - 1] / x;
+    if (r < ratio - kEpsilon || (r <= ratio + kEpsilon && basis[a] < basis[best])) {
+      ratio = r;
+      best = a;
+    }
+  }
+  return best;
+}
+
+// The tableau stays sparse for many pivots: only the pivot line's nonzero
+// columns change in the others. Returns how many cells it went through.
+function pivot(tableau, gains, m, width, leave, enter) {
+  const row = leave * width;
+  const x = tableau[row + enter];
+  const nonzero = [];
+  for (let j = 0; j < width; j++) {
+    if (tableau[row + j] === 0) continue;
+    tableau[row + j] /= x;
+    nonzero.push(j);
+  }
+  const eliminate = (line, at) => {
+    const f = line[at + enter];
+    if (f === 0) return;
+    for (const j of nonzero) line[at + j] -= f * tableau[row + j];
+  };
+  for (let a = 0; a < m; a++) if (a !== leave) eliminate(tableau, a * width);
+  eliminate(gains, 0);
+  return m * nonzero.length;
+}
+
+// Past kExactUpTo letters rows are bits of Uint32Arrays, 32 rows a word, so
+// that a cube's rows are a few whole words: in each word whose index matches
+// its letters above the fifth from last, the rows its last five letters
+// match, one pattern, kPatterns[lowMask << 5 | lowValue].
+const kPatterns = (() => {
+  const table = new Int32Array(32 * 32);
+  for (let mask = 0; mask < 32; mask++)
+    for (let bit = 0; bit < 32; bit++) table[(mask << 5) | (bit & mask)] |= 1 << bit;
+  return table;
+})();
+
+const bitsOf = (bytes) => {
+  const bits = new Uint32Array((bytes.length + 31) >>> 5);
+  for (let k = 0; k < bytes.length; k++) if (bytes[k]) bits[k >>> 5] |= 1 << (k & 31);
+  return bits;
+};
+
+// How many of the cube's rows are in `fresh`, or -1 if one is not in
+// `allowed`; n is at least 5.
+function freshIn(mask, value, n, allowed, fresh) {
+  const pattern = kPatterns[((mask & 31) << 5) | (value & 31)];
+  const free = (((1 << n) - 1) & ~mask) >>> 5;
+  const high = value >>> 5;
+  let got = 0;
+  for (let s = free; ; s = (s - 1) & free) {
+    const w = high | s;
+    if (pattern & ~allowed[w]) return -1;
+    got += popcount(fresh[w] & pattern);
+    if (s === 0) return got;
+  }
+}
+
+// Grows `row` into a prime implicant of `allowed`, the true and don't-care
+// rows, freeing at each step the letter that brings in the most rows of
+// `fresh`, the true rows not yet covered.
+function grow(row, n, allowed, fresh) {
+  let mask = (1 << n) - 1;
+  let value = row;
+  for (;;) {
+    let pick = 0;
+    let gain = -1;
+    for (let rest = mask; rest; rest &= rest - 1) {
+      const b = rest & -rest;
+      // The half the freed letter brings in must be all allowed.
+      const got = freshIn(mask, value ^ b, n, allowed, fresh);
+      if (got > gain) {
+        gain = got;
+        pick = b;
+      }
+    }
+    if (!pick) return { mask, value };
+    mask &= ~pick;
+    value &= ~pick;
+  }
+}
+
+function eachRow(cube, n, visit) {
+  const free = ((1 << n) - 1) & ~cube.mask;
+  for (let s = free; ; s = (s - 1) & free) {
+    visit(cube.value | s);
+    if (s === 0) return;
+  }
+}
+
+// Whether each true row of the cube has another term too.
+function spare(cube, n, on, covered) {
+  const free = ((1 << n) - 1) & ~cube.mask;
+  for (let s = free; ; s = (s - 1) & free) {
+    const k = cube.value | s;
+    if (on[k] && covered[k] < 2) return false;
+    if (s === 0) return true;
+  }
+}
+
+function greedyCover(on, allowed, n) {
+  const fresh = bitsOf(on);
+  const allowedBits = bitsOf(allowed);
+  // Terms per true row: at most the primes through it, fewer than 2^16.
+  const covered = new Uint16Array(1 << n);
+  const cubes = [];
+  for (let r = 0; r < 1 << n; r++) {
+    if (!has(fresh, r)) continue;
+    const cube = grow(r, n, allowedBits, fresh);
+    cubes.push(cube);
+    eachRow(cube, n, (k) => {
+      if (!on[k]) return;
+      covered[k]++;
+      remove(fresh, k);
+    });
+  }
+  // Drop each term, largest first, whose true rows the others all cover too.
   cubes.sort((a, b) => popcount(b.mask) - popcount(a.mask));
   const kept = [];
   for (const cube of cubes) {
-    const mine = rowsOf(cube, n);
-    if (mine.every((k) => covered[k] > 1)) for (const k of mine) covered[k]--;
+    if (spare(cube, n, on, covered)) eachRow(cube, n, (k) => {
+      if (on[k]) covered[k]--;
+    });
     else kept.push(cube);
   }
   return kept;
@@ -375,24 +622,45 @@ function byLetters(a, b) {
   return 0;
 }
 
+// The rows a term may cover: true or don't-care.
+function allowedRows(on, dc) {
+  const allowed = new Uint8Array(on.length);
+  for (let r = 0; r < on.length; r++) allowed[r] = on[r] || dc[r] ? 1 : 0;
+  return allowed;
+}
+
 // The minimal sum of products of `on` (0/1 per row) over n letters:
-// { cubes, proved }. A constant 1 is one cube of no letters; a constant 0
-// is no cube at all.
-export function minimalSum(on, n, { budget = 5e4 } = {}) {
+// { cubes, proved }. `dc`, if given, is 1 at each don't-care row, none of
+// them true. A constant 1 is one cube of no letters; a constant 0 is no cube
+// at all. `budget` caps the exact search's steps past kProvedUpTo letters.
+export function minimalSum(on, n, { dc, budget = 5e4 } = {}) {
   const rows = [];
-  for (let r = 0; r < 1 << n; r++) if (on[r]) rows.push(r);
+  let falseRows = 0;
+  for (let r = 0; r < 1 << n; r++) {
+    if (on[r]) rows.push(r);
+    else if (!dc?.[r]) falseRows++;
+  }
   if (rows.length === 0) return { cubes: [], proved: true };
-  if (rows.length === 1 << n) return { cubes: [{ mask: 0, value: 0 }], proved: true };
-  if (n > kExactUpTo) return { cubes: greedyCover(on, n).sort(byLetters), proved: false };
-  const { chosen, proved } = exactCover(primeImplicants(on, n), rows, n, budget);
+  if (falseRows === 0) return { cubes: [{ mask: 0, value: 0 }], proved: true };
+  const allowed = dc?.some((x) => x) ? allowedRows(on, dc) : on;
+  if (n > kExactUpTo) return { cubes: greedyCover(on, allowed, n).sort(byLetters), proved: false };
+  // A prime of don't-care rows alone is never worth a term.
+  const primes = primeImplicants(allowed, n).filter((p) => rowsOf(p, n).some((r) => on[r]));
+  const steps = n <= kProvedUpTo ? Infinity : budget;
+  // Without don't-cares a budget keeps the older bound alone, so that a
+  // function gives the form it always gave, even where the budget runs out.
+  const linear = n <= kProvedUpTo || allowed !== on;
+  const { chosen, proved } = exactCover(primes, rows, n, steps, linear);
   return { cubes: chosen.sort(byLetters), proved };
 }
 
-// The minimal product of sums: the minimal sum of the complement, each of
-// whose terms becomes a clause with every letter negated.
-export function minimalProduct(on, n, options) {
+// The minimal product of sums: the minimal sum of the false rows, with the
+// same don't-cares, each of whose terms becomes a clause with every letter
+// negated.
+export function minimalProduct(on, n, options = {}) {
+  const { dc } = options;
   const off = new Uint8Array(1 << n);
-  for (let r = 0; r < off.length; r++) off[r] = on[r] ? 0 : 1;
+  for (let r = 0; r < off.length; r++) off[r] = on[r] || dc?.[r] ? 0 : 1;
   return minimalSum(off, n, options);
 }
 

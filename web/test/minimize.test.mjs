@@ -3,6 +3,8 @@
 // set against the cheapest sum found by a search over all cubes, which knows
 // nothing of prime implicants. Then seeded functions of 5 to 8 letters
 // against a slower exact search, and the heuristic past 8 for equivalence.
+// With don't-cares, seeded functions of 2 to 6 letters against a search over
+// sets of cubes, and 16 letters for equivalence where it matters.
 //   Usage: node minimize.test.mjs
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
@@ -10,6 +12,7 @@ import {
   canonicalProduct, canonicalSum, kExactUpTo, latexOf, minimalProduct, minimalSum, primeImplicants,
   productText, sumText,
 } from '../minimize.js';
+import { letters as lettersFor, seeded } from './seeded.mjs';
 
 const kLetters = 'ABCDEFGHIJKLMNOP';
 
@@ -72,12 +75,13 @@ function values(parsed, kind, letters) {
 const costOf = (parsed) => 'constant' in parsed ? [0, 0]
   : [parsed.terms.length, parsed.terms.reduce((s, t) => s + t.length, 0)];
 
-// Checks `form` means `on` and returns its cost [terms, letters].
-function check(form, kind, on, letters) {
+// Checks `form` means `on`, but at the don't-care rows of `dc` if given,
+// and returns its cost [terms, letters].
+function check(form, kind, on, letters, dc) {
   const parsed = parse(form, kind);
   const got = values(parsed, kind, letters);
   for (let k = 0; k < on.length; k++)
-    if (got[k] !== on[k]) assert.fail(`${form.slice(0, 200)} is ${got[k]} at row ${k}`);
+    if (got[k] !== on[k] && !dc?.[k]) assert.fail(`${form.slice(0, 200)} is ${got[k]} at row ${k}`);
   for (const t of parsed.terms ?? []) {
     const names = t.map((l) => l.letter);
     assert.equal(new Set(names).size, names.length, `a letter twice in a term of ${form}`);
@@ -319,4 +323,172 @@ test('LaTeX: bars of their own, juxtaposition, \\oplus and breaks', () => {
   assert.equal(latexOf('A@!B'), `A \\oplus ${brk}\\overline{B}`);
   assert.equal(latexOf('!(A+B)'), '\\overline{A + B}');
   assert.equal(latexOf('1'), '1');
+});
+
+// A function with don't-cares, each row true, false or don't-care at rates
+// drawn for the function, so that sparse and dense, with few don't-cares
+// and with many, are all met.
+function withDontCares(n, next) {
+  const on = new Uint8Array(1 << n);
+  const dc = new Uint8Array(1 << n);
+  const dcRate = next() * 0.6;
+  const onRate = next() * (1 - dcRate);
+  for (let k = 0; k < on.length; k++) {
+    const x = next();
+    if (x < dcRate) dc[k] = 1;
+    else if (x < dcRate + onRate) on[k] = 1;
+  }
+  return { on, dc, off: on.map((v, k) => (v || dc[k] ? 0 : 1)) };
+}
+
+const ones = (x) => {
+  let c = 0;
+  for (; x; x &= x - 1n) c++;
+  return c;
+};
+
+// The cheapest sum true at every row of `need` and false wherever `may` is
+// 0, as costOf counts its text, by brute force over the 3^n cubes. Only the
+// cubes inside `may` and maximal there are tried: a cover's cube can be
+// swapped for a maximal one that contains it, which still covers its rows,
+// stays inside `may` and names no more letters, and the swaps can only merge
+// terms; so some cheapest cover is of maximal cubes. Sets of 1, 2, ... of
+// them are tried in turn, each set reached by taking, for the first row
+// still uncovered, each cube that covers it: whatever part of a cover is
+// taken, one of its other cubes covers that row. What can follow depends on
+// the rows covered alone, so a state that has covered the same rows with no
+// fewer cubes and no fewer letters than one met before is passed by.
+function cheapestCover(need, may, n) {
+  const size = 1 << n;
+  const inside = [];
+  for (let mask = 0; mask < size; mask++) {
+    for (let value = mask; ; value = (value - 1) & mask) {
+      let fits = true;
+      for (let k = 0; k < size && fits; k++) if ((k & mask) === value && !may[k]) fits = false;
+      if (fits) inside.push({ mask, value });
+      if (value === 0) break;
+    }
+  }
+  const within = (c, d) => (c.mask & d.mask) === d.mask && (c.value & d.mask) === d.value;
+  const maximal = inside.filter((c) => !inside.some((d) => d !== c && within(c, d)));
+  if (maximal.some((c) => c.mask === 0) || !need.includes(1)) return [0, 0]; // "1" or "0"
+  const wanted = [...need.keys()].filter((k) => need[k]);
+  const all = (1n << BigInt(wanted.length)) - 1n;
+  const cubes = maximal.map((c) => ({
+    letters: ones(BigInt(c.mask)),
+    rows: wanted.reduce((bits, k, i) => ((k & c.mask) === c.value ? bits | (1n << BigInt(i)) : bits), 0n),
+  })).filter((c) => c.rows);
+  // No t cubes cover more rows than t times the most one covers.
+  const most = Math.max(...cubes.map((c) => ones(c.rows)));
+  for (let terms = 1; ; terms++) {
+    let best = Infinity;
+    const seen = new Map(); // covered rows: the fewest letters met per count of cubes
+    const passed = (covered, taken, letters) => {
+      const least = seen.get(covered) ?? new Array(terms + 1).fill(Infinity);
+      seen.set(covered, least);
+      if (least.slice(0, taken + 1).some((l) => l <= letters)) return true;
+      least[taken] = letters;
+      return false;
+    };
+    const take = (covered, taken, letters) => {
+      const left = all & ~covered;
+      if (!left) best = Math.min(best, letters);
+      else if ((terms - taken) * most >= ones(left) && letters < best && !passed(covered, taken, letters)) {
+        for (const c of cubes) if (c.rows & left & -left) take(covered | c.rows, taken + 1, letters + c.letters);
+      }
+    };
+    take(0n, 0, 0);
+    if (best < Infinity) return [terms, best];
+  }
+}
+
+test('seeded functions of 2 to 6 letters with don\'t-cares: proved and as cheap as brute force', () => {
+  const next = seeded(26);
+  for (const [n, cases] of [[2, 500], [3, 2000], [4, 2000], [5, 2000], [6, 1000]]) {
+    const letters = lettersFor(n);
+    for (let i = 0; i < cases; i++) {
+      const { on, dc, off } = withDontCares(n, next);
+      const what = `${[...on].join('')} with don't-cares ${[...dc].join('')}`;
+      const sum = minimalSum(on, n, { dc });
+      const product = minimalProduct(on, n, { dc });
+      assert.ok(sum.proved && product.proved, what);
+      assert.deepEqual(check(sumText(sum.cubes, letters), 'sum', on, letters, dc),
+        cheapestCover(on, on.map((v, k) => v | dc[k]), n), `sum of ${what}`);
+      // The product's clauses are the false rows' terms, letter for letter.
+      assert.deepEqual(check(productText(product.cubes, letters), 'product', on, letters, dc),
+        cheapestCover(off, off.map((v, k) => v | dc[k]), n), `product of ${what}`);
+    }
+  }
+});
+
+test('don\'t-cares of none change no form', () => {
+  const next = seeded(9);
+  for (const n of [5, 6, 7, 9, 12]) {
+    for (let i = 0; i < 4; i++) {
+      const on = seededFunction(n, next);
+      const dc = new Uint8Array(on.length);
+      assert.deepEqual(minimalSum(on, n, { dc }), minimalSum(on, n));
+      assert.deepEqual(minimalProduct(on, n, { dc }), minimalProduct(on, n));
+    }
+  }
+});
+
+// Whether no letter of each cube can be dropped: the half that would take
+// in has a row outside `may`.
+function allPrime(cubes, may, n) {
+  return cubes.every((c) => {
+    const free = ((1 << n) - 1) & ~c.mask;
+    for (let rest = c.mask; rest; rest &= rest - 1) {
+      const other = c.value ^ (rest & -rest);
+      let blocked = false;
+      for (let s = free; !blocked; s = (s - 1) & free) {
+        blocked = !may[other | s];
+        if (s === 0) break;
+      }
+      if (!blocked) return false;
+    }
+    return true;
+  });
+}
+
+// Whether each cube covers a row of `need` that no other covers.
+function irredundant(cubes, need, n) {
+  const times = new Uint16Array(need.length);
+  const rows = (c, visit) => {
+    const free = ((1 << n) - 1) & ~c.mask;
+    for (let s = free; ; s = (s - 1) & free) {
+      visit(c.value | s);
+      if (s === 0) return;
+    }
+  };
+  for (const c of cubes) rows(c, (k) => times[k]++);
+  return cubes.every((c) => {
+    let own = false;
+    rows(c, (k) => { own ||= need[k] === 1 && times[k] === 1; });
+    return own;
+  });
+}
+
+test('16 letters with 8,000 don\'t-cares: right at every row that matters, each term grown through them', () => {
+  const n = 16;
+  const next = seeded(16);
+  const dc = new Uint8Array(1 << n);
+  for (let placed = 0; placed < 8000;) {
+    const k = next.int(dc.length);
+    if (dc[k]) continue;
+    dc[k] = 1;
+    placed++;
+  }
+  const on = dc.map((d) => (!d && next() < 0.5 ? 1 : 0));
+  const off = on.map((v, k) => (v || dc[k] ? 0 : 1));
+  const letters = lettersFor(n);
+  const sum = minimalSum(on, n, { dc });
+  const product = minimalProduct(on, n, { dc });
+  assert.equal(sum.proved || product.proved, false);
+  check(sumText(sum.cubes, letters), 'sum', on, letters, dc);
+  check(productText(product.cubes, letters), 'product', on, letters, dc);
+  assert.ok(allPrime(sum.cubes, on.map((v, k) => v | dc[k]), n));
+  assert.ok(allPrime(product.cubes, off.map((v, k) => v | dc[k]), n));
+  assert.ok(irredundant(sum.cubes, on, n) && irredundant(product.cubes, off, n));
+  console.log(`# 16 letters, 8000 don't-cares: ${sum.cubes.length} terms, ${product.cubes.length} clauses`);
 });
