@@ -119,7 +119,7 @@ class FormList {
           { letters: own.letters, result: own.result });
         const { all, left } = comparedText(table, compared);
         if (differing === 0) done('checked', `checked: the same value in all ${all}${left}`);
-        else done('failed', `failed: a different value in ${differing} of the ${all}${left}`);
+        else done('failed', `failed: a different value in ${differing} of ${table.dontCares ? 'the ' : ''}${all}${left}`);
       } catch (error) {
         if (error.message === 'stopped') done('stopped', 'not checked: the work was stopped');
         else done('failed', `failed: ${error.message}`);

@@ -10,9 +10,10 @@ function say(text) {
   $('open-note').hidden = !text;
 }
 
-// `opened(text)` takes the function's text; `refused(sentence)` a file
-// that holds no function, said in one sentence.
-export function openTable({ opened, refused }) {
+// `reading()` is told a file is being read, `opened(text)` takes the
+// function's text, and `refused(sentence)` a file that holds no function,
+// said in one sentence.
+export function openTable({ reading, opened, refused }) {
   const input = $('open-table');
   input.addEventListener('change', async () => {
     const file = input.files[0];
@@ -20,6 +21,7 @@ export function openTable({ opened, refused }) {
     input.value = '';
     if (!file) return;
     say('');
+    reading();
     try {
       const read = await readFunctionIn(await file.text(), null, { file: true });
       if (read.error) {

@@ -303,6 +303,7 @@ async function start() {
   });
   watchFields();
   openTable({
+    reading: () => problem(''),
     opened: (text) => {
       fillFields(text, $('versus').value);
       guarded(submit)(null);
