@@ -71,6 +71,7 @@ async function comparison(run, second, signal) {
 
 // Rows that matter are named as such where some do not.
 function verdictOf({ differing, rows, compared }) {
+  if (compared === 0) return 'Nothing to compare: in every row one side or the other is don\'t-care.';
   const all = compared < rows ? `${grouped(compared)} rows that matter` : `${grouped(rows)} rows`;
   return differing === 0 ? `Equivalent: the same value in all ${all}.`
     : `Not equivalent: they differ in ${grouped(differing)} of ${compared < rows ? 'the ' : ''}${all}.`;

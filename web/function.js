@@ -207,7 +207,8 @@ function nameOutputs(parts, letters = '') {
   const taken = new Set(letters);
   for (const { name, given = true } of parts) {
     if (name === null || !given) continue;
-    if (taken.has(name) && !letters.includes(name)) fail(`The output ${name} is named twice.`);
+    if (letters.includes(name)) fail(`The output ${name} has the name of one of its letters; give it another.`);
+    if (taken.has(name)) fail(`The output ${name} is named twice.`);
     taken.add(name);
   }
   const unnamed = parts.filter((p) => p.name === null || p.given === false);
@@ -340,7 +341,9 @@ const rowsPhrase = (k) => `${k} row${k === 1 ? '' : 's'}`;
 // "1 in 5 rows and don't-care in 3": maxterms are told by their 0 rows.
 function valuesPhrase(output) {
   const { ones, zeros, dontCares } = counts(output.values);
-  const given = output.notation === 'maxterms' ? `0 in ${rowsPhrase(zeros)}` : `1 in ${rowsPhrase(ones)}`;
+  const maxterms = output.notation === 'maxterms';
+  const count = maxterms ? zeros : ones;
+  const given = count === 0 ? `never ${maxterms ? 0 : 1}` : `${maxterms ? 0 : 1} in ${rowsPhrase(count)}`;
   return dontCares ? `${given} and don't-care in ${dontCares}` : given;
 }
 

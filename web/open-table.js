@@ -10,9 +10,15 @@ function say(text) {
   $('open-note').hidden = !text;
 }
 
-// `reading()` is told a file is being read, `opened(text)` takes the
-// function's text, and `refused(sentence)` a file that holds no function,
-// said in one sentence.
+// The note on the file opened goes with the run it started.
+export function forgetOpened() {
+  say('');
+}
+
+// `reading()` is told a file is being read and answers { mine, signal,
+// track }: the reading's mark, which opened(text, mine) and
+// refused(sentence, mine) hand back so that an answer come too late is let
+// go, the signal that ends it, and what keeps Stop on meanwhile.
 export function openTable({ reading, opened, refused }) {
   const input = $('open-table');
   input.addEventListener('change', async () => {
@@ -21,19 +27,19 @@ export function openTable({ reading, opened, refused }) {
     input.value = '';
     if (!file) return;
     say('');
-    reading();
+    const { mine, signal, track } = reading();
     try {
-      const read = await readFunctionIn(await file.text(), null, { file: true });
+      const read = await track(file.text().then((text) => readFunctionIn(text, signal, { file: true })));
       if (read.error) {
-        refused(`${file.name}: ${read.error}`);
+        refused(`${file.name}: ${read.error}`, mine);
         return;
       }
       const renamed = (read.fn.renamed ?? []).map(([head, name]) => `“${head}” is called ${name}`);
+      if (!opened(read.text, mine)) return;
       say(`Opened ${file.name}: ${read.said}` +
         (renamed.length ? ` Heads that are not names get one: ${renamed.join(', ')}.` : ''));
-      opened(read.text);
     } catch (error) {
-      refused(`${file.name} could not be read: ${error.message}`);
+      if (error.message !== 'stopped') refused(`${file.name} could not be read: ${error.message}`, mine);
     }
   });
 }

@@ -8,7 +8,7 @@ import compareView from './compare-view.js';
 import { exportTable, save } from './exports.js';
 import { equationText, fillFields, putInVersus, setEquation, watchFields } from './fields.js';
 import { outputsOf, readFunctionIn, steppedText } from './function-run.js';
-import { openTable } from './open-table.js';
+import { forgetOpened, openTable } from './open-table.js';
 import { compareTables } from './joint.js';
 import { afterPrompt, hasTable, outcomeOf, tableOf } from './outcome.js';
 import { opening, preload, run, stop, stopAll } from './program.js';
@@ -126,6 +126,7 @@ function forget(sentence) {
 // fills; loaded when first needed. The run counts as under way until the
 // forms have started their own work, which they track themselves.
 function showFormsFor(view, signal) {
+  const focus = refocus;
   const started = import('./forms.js').then(async ({ showForms }) => {
     if (shown !== view) return;
     const table = hasTable(view.shape) && view.status === 0;
@@ -140,7 +141,7 @@ function showFormsFor(view, signal) {
       compare: (a, b) => compareTables(a, b, signal),
       putInCompare: putInVersus,
       press: pressFor(view),
-      refocus,
+      refocus: focus,
       signal,
       track,
     });
@@ -160,13 +161,13 @@ function pressFor(view) {
   const letters = view.shape.letters?.length ?? 0;
   if (!view.read && (view.equation.length > 4096 || letters < 1 || letters > 16 || view.status !== 0))
     return null;
-  return async (where, output, row, scrollTop = 0) => {
+  return guarded(async (where, output, row, scrollTop = 0) => {
     if (shown !== view) return;
     const text = await steppedText(view, output, row);
     if (shown !== view) return;
     setEquation(text);
     await submit(null, { pressed: { where, output, row, scrollTop } });
-  };
+  });
 }
 
 function show(result, request) {
@@ -185,6 +186,8 @@ function show(result, request) {
   showSummary(shown, ctx);
   showFormsFor(shown, signal);
   draw();
+  // The pressed cell gets the focus back once, not at every later draw.
+  refocus = null;
 }
 
 function endWork() {
@@ -196,11 +199,12 @@ function endWork() {
 
 let lastVersus = '';
 
-async function submit(event, { fromAddress = false, pressed = null } = {}) {
+async function submit(event, { fromAddress = false, pressed = null, fromFile = false } = {}) {
   event?.preventDefault();
   endWork();
   work = new AbortController();
   refocus = pressed;
+  if (!fromFile) forgetOpened();
   const mine = generation;
   const request = { equation: equationText(), versus: $('versus').value };
   // The last result is let go now, while the program runs, not while the
@@ -302,13 +306,23 @@ async function start() {
     if (event.key === 'Escape') stopNow();
   });
   watchFields();
+  // A file is read as a run is made: Stop or a newer run ends the reading,
+  // and an answer that comes after either is let go.
   openTable({
-    reading: () => problem(''),
-    opened: (text) => {
-      fillFields(text, $('versus').value);
-      guarded(submit)(null);
+    reading: () => {
+      endWork();
+      work = new AbortController();
+      problem('');
+      return { mine: generation, signal: work.signal, track };
     },
-    refused: (sentence) => {
+    opened: (text, mine) => {
+      if (mine !== generation) return false;
+      fillFields(text, $('versus').value);
+      guarded(submit)(null, { fromFile: true });
+      return true;
+    },
+    refused: (sentence, mine) => {
+      if (mine !== generation) return;
       endWork();
       busy(false);
       forget('');

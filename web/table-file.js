@@ -127,11 +127,13 @@ function letterNames(heads) {
 
 // Output heads that are not names (an equation, say) get F, G, … instead.
 function outputNames(heads, letters) {
-  const taken = new Set([...heads.filter(isIdentifier), ...letters]);
-  const free = freeNames(taken, heads.filter((h) => !isIdentifier(h)).length);
+  // A head that is a letter's name too would head two columns alike.
+  const named = (h) => isIdentifier(h) && !letters.includes(h);
+  const taken = new Set([...heads.filter(named), ...letters]);
+  const free = freeNames(taken, heads.filter((h) => !named(h)).length);
   const renamed = [];
   const names = heads.map((h) => {
-    if (isIdentifier(h)) return h;
+    if (named(h)) return h;
     renamed.push([h, free[0]]);
     return free.shift();
   });

@@ -218,20 +218,27 @@ export function showColumns(table, {
       drawn.push(r);
     }
     drawn.push(spacer(Math.max(0, boxHeight - top - shown * height)));
+    // A result with the focus keeps it as its row is drawn anew.
+    const had = body.contains(document.activeElement) ? document.activeElement.dataset : null;
     body.replaceChildren(...drawn);
+    if (had?.row) stepAt(body, had.row, had.output)?.focus({ preventScroll: true });
     // The head row sticks to the top of its box; where the page has
     // scrolled the box's top away, it moves down to the window's top.
     const box = scroller?.getBoundingClientRect();
     const lift = box ? Math.max(0, Math.min(-box.top, box.height - head.offsetHeight)) : 0;
     table.style.setProperty('--head-top', `${lift}px`);
   };
-  if (focus && scroller) scroller.scrollTop = focus.scrollTop;
   draw();
-  if (focus)
-    table.querySelector(`button.step[data-row="${focus.row}"][data-output="${focus.output}"]`)
-      ?.focus({ preventScroll: true });
+  // The box can scroll back only once its rows are laid out again.
+  if (focus && scroller) {
+    scroller.scrollTop = focus.scrollTop;
+    draw();
+  }
+  if (focus) stepAt(table, focus.row, focus.output)?.focus({ preventScroll: true });
   return new InSight(draw);
 }
+
+const stepAt = (root, row, output) => root.querySelector(`button.step[data-row="${row}"][data-output="${output}"]`);
 
 // A result that a press steps, 0 to 1 to don't-care (X) and back to 0.
 function stepButton(text, row, output, head) {

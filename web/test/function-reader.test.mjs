@@ -100,6 +100,7 @@ test('a malformed function is one sentence naming its culprit', () => {
     ['S = m(1); T = m(4,6', /“\(” at character 16\b/],
     ['F(A,B,A) = m(1)', /\bA\b.*twice/],
     ['S = m(1); S = m(2)', /\bS\b.*twice/],
+    ['A = m(1,3)', /output A.*letters/],
     [`F(${seventeen}) = m(1)`, /\b17\b.*\b16\b/],
     ['m(65536)', /65536/],
     ['m(1,99999999999)', /99999/],
@@ -171,9 +172,9 @@ function randomCase(rng) {
   for (let j = 0; j < count; j++) {
     const values = Uint8Array.from({ length: 2 ** n }, () => rng.pick([0, 0, 1, 1, 2]));
     let name = rng.pick([null, null, 'S', 'Cout', 'y_1', "F'", 'F', 'G']);
-    if (outputs.some((o) => o.name === name)) name = null;
+    if (outputs.some((o) => o.name === name) || chosen.includes(name)) name = null;
     const order = named && (j === 0 || rng() < 0.3) ? (rng() < 0.3 ? shuffled(rng, chosen) : shared) : null;
-    if (order && !name) name = ['Q', 'R', 'T'][j];
+    if (order && !name) name = ['Q', 'R', 'T', 'Out'].find((n) => !chosen.includes(n) && !outputs.some((o) => o.name === n));
     outputs.push({ name, values, order, notation: rng.pick(['minterms', 'maxterms', 'column']) });
   }
   const order = outputs.find((o) => o.order)?.order ?? shared;
@@ -252,7 +253,7 @@ test('a function of 16 letters, letters out of order, reads whole', () => {
   const rng = seeded(65536);
   const values = Uint8Array.from({ length: 2 ** 16 }, () => rng.pick([0, 1, 1, 2]));
   const order = shuffled(rng, letters(16));
-  const text = `F(${order.join(',')}) = ${bodyText(rng, { values, notation: 'minterms' }, order, letters(16))}`;
+  const text = `Out(${order.join(',')}) = ${bodyText(rng, { values, notation: 'minterms' }, order, letters(16))}`;
   const fn = read(text);
   assert.deepEqual([...fn.outputs[0].values], [...values]);
   assert.equal(fn.reordered, true);

@@ -12,7 +12,7 @@ import { join } from 'node:path';
 import { test } from 'node:test';
 import assert from 'node:assert/strict';
 import {
-  axe, downloads, finished, letters, longestTask, phone, readCsv, referenceRows, seeded, submit, tableIn,
+  axeOnScreens, downloads, finished, letters, longestTask, readCsv, referenceRows, seeded, submit, tableIn,
   usePage, valueAt,
 } from './helper.mjs';
 
@@ -280,6 +280,23 @@ test('a pressed cell steps its row 0, 1, X, and the field, forms and map follow'
   assert.equal(await field(), 'A*B');
 });
 
+test('after a press far down a table, the box stays where it was and the cell has the focus', async () => {
+  const { page } = ctx;
+  await run('F(A,B,C,D,E,G) = Σm(1,40)');
+  await page.click('#view-table');
+  await finished(page);
+  const box = '#table-view .table-box';
+  await page.$eval(box, (b) => { b.scrollTop = b.scrollHeight / 2; });
+  await page.waitForSelector('#table button.step[data-row="40"]');
+  const before = await page.$eval(box, (b) => b.scrollTop);
+  await page.click('#table button.step[data-row="40"]');
+  await finished(page);
+  await settled(page);
+  assert.equal(await page.$eval('#equation', (e) => e.value), 'F(A,B,C,D,E,G) = Σm(1) + d(40)');
+  assert.equal(await page.evaluate(() => document.activeElement.dataset.row), '40');
+  assert.ok(Math.abs(await page.$eval(box, (b) => b.scrollTop) - before) < 2, 'the box scrolled');
+});
+
 test('Compare counts only the rows that matter; a link holds a function', async () => {
   const { page } = ctx;
   await run('Σm(1,3,7,11,15) + d(0,2,5)', 'C*D+!A*!B');
@@ -323,25 +340,11 @@ test('16 letters with 8,000 don\'t-care rows: forms right on every row, the page
 });
 
 test('axe finds nothing with a function\'s table, at 1280 light and on a phone dark', async () => {
-  const wide = await ctx.browser.newPage();
-  await wide.setBypassCSP(true);
-  await wide.setViewport({ width: 1280, height: 800 });
-  await wide.goto(`${ctx.origin}/`);
-  await wide.waitForSelector('body[data-ready="true"]');
-  const small = await phone(ctx);
-  await small.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'dark' }]);
-  try {
-    for (const [name, page] of [['at 1280, light', wide], ['on a phone, dark', small]]) {
-      await page.bringToFront();
-      await run('Σm(1,3,7) + d(0,5)', '', page);
-      await page.click('#view-table');
-      await axe(page, `a function in the Table view ${name}`);
-    }
-  } finally {
-    await small.close();
-    await wide.close();
-    rmSync(folder, { recursive: true, force: true });
-  }
+  await axeOnScreens(ctx, 'a function in the Table view', async (page) => {
+    await run('Σm(1,3,7) + d(0,5)', '', page);
+    await page.click('#view-table');
+  });
+  rmSync(folder, { recursive: true, force: true });
 });
 
 test('in every view, a function, a contradiction and an equation in turn leave nothing behind', async () => {

@@ -288,6 +288,37 @@ export async function phone(ctx) {
   return checked;
 }
 
+// The same at 1280×800, as on a desk.
+export async function desktop(ctx) {
+  const checked = await ctx.browser.newPage();
+  await checked.setBypassCSP(true);
+  await checked.setViewport({ width: 1280, height: 800 });
+  await checked.goto(`${ctx.origin}/`);
+  await checked.waitForSelector('body[data-ready="true"]');
+  return checked;
+}
+
+// axe, and no sideways scroll, at 1280×800 light and on a phone dark, each
+// page first brought to `prepare(page)`'s state.
+export async function axeOnScreens(ctx, what, prepare) {
+  const wide = await desktop(ctx);
+  const small = await phone(ctx);
+  await small.emulateMediaFeatures([{ name: 'prefers-color-scheme', value: 'dark' }]);
+  try {
+    for (const [name, page] of [['at 1280, light', wide], ['on a phone, dark', small]]) {
+      // A page behind another gets no animation frames.
+      await page.bringToFront();
+      await prepare(page);
+      await axe(page, `${what} ${name}`);
+      const over = await page.evaluate(() => document.documentElement.scrollWidth - innerWidth);
+      assert.ok(over <= 0, `the page is ${over} px wider than the screen ${name}`);
+    }
+  } finally {
+    await small.close();
+    await wide.close();
+  }
+}
+
 // Downloads land in a folder of the test's; `fetched` clicks and reads.
 export async function downloads(page) {
   const folder = mkdtempSync(join(tmpdir(), 'quorvane-downloads-'));
