@@ -3,6 +3,7 @@
 // and product, and a Karnaugh map. Each form is written in the program's
 // syntax, and shown as checked only once the program's own table of it has
 // matched the equation's in every row; the page never evaluates a form.
+import { nandOnly, norOnly } from './circuit.js';
 import { countTrue } from './joint.js';
 import { drawMaps, kMapsFrom, kMapsUpTo } from './kmap.js';
 import { grouped } from './view.js';
@@ -118,7 +119,8 @@ class FormList {
           { letters: table.letters, result: table.result, care: table.care },
           { letters: own.letters, result: own.result });
         const { all, left } = comparedText(table, compared);
-        if (differing === 0) done('checked', `checked: the same value in all ${all}${left}`);
+        if (compared === 0) done('checked', 'checked: no row matters, as every row is don\'t-care');
+        else if (differing === 0) done('checked', `checked: the same value in all ${all}${left}`);
         else done('failed', `failed: a different value in ${differing} of ${table.dontCares ? 'the ' : ''}${all}${left}`);
       } catch (error) {
         if (error.message === 'stopped') done('stopped', 'not checked: the work was stopped');
@@ -151,8 +153,10 @@ class FormList {
       tools.append(b);
     };
     button('Compare', () => this.services.putInCompare(form));
-    button('Copy', () => this.copy(form, `the ${name.toLowerCase()}`));
-    button('Copy as LaTeX', () => this.copy(latexOf(form), `the ${name.toLowerCase()} as LaTeX`));
+    // "the minimal sum of products", but "the NAND-only form".
+    const what = /^[A-Z][a-z]/.test(name) ? name[0].toLowerCase() + name.slice(1) : name;
+    button('Copy', () => this.copy(form, `the ${what}`));
+    button('Copy as LaTeX', () => this.copy(latexOf(form), `the ${what} as LaTeX`));
     this.check(dd, form, table);
     dd.append(tools);
     return dd;
@@ -201,6 +205,21 @@ function showCanonical(forms, table) {
   forms.entry('Canonical product of sums', element('span', 'why', `${why}0.`));
 }
 
+const kNand = 'NAND-only form';
+const kNor = 'NOR-only form';
+const kNandHow = 'from the minimal sum: a NAND gate for each term, and one NAND of them all';
+const kNorHow = 'from the minimal product: a NOR gate for each clause, and one NOR of them all';
+const kConstant = 'a constant, which needs no gate';
+
+// An entry rebuilt in place, keeping its order in the list.
+function replaceEntry(forms, dd, name, form, note, table) {
+  const dt = dd.previousElementSibling;
+  const fresh = forms.runnable(name, form, note, table);
+  dt.replaceWith(fresh.previousElementSibling);
+  dd.replaceWith(fresh);
+  return fresh;
+}
+
 // The minimal sum and product, found by a worker so that the page stays
 // responsive; the map is drawn from the sum once it comes. `started` is
 // when the section was shown, which the time to them is counted from.
@@ -210,12 +229,14 @@ function showMinimal(forms, table, mapBox, started) {
   if (n > kSmallUpTo) {
     const why = `None is given past ${kSmallUpTo} variables: with ${n}, even a small form ` +
       'takes the page too long to find.';
-    forms.entry('Minimal sum of products', element('span', 'why', why));
-    forms.entry('Minimal product of sums', element('span', 'why', why));
+    for (const name of ['Minimal sum of products', 'Minimal product of sums', kNand, kNor])
+      forms.entry(name, element('span', 'why', why));
     return () => false;
   }
   const sumDd = forms.entry('Minimal sum of products', element('span', 'pending', 'working…'));
   const productDd = forms.entry('Minimal product of sums', element('span', 'pending', 'working…'));
+  const nandDd = forms.entry(kNand, element('span', 'pending', 'working…'));
+  const norDd = forms.entry(kNor, element('span', 'pending', 'working…'));
   forms.status.textContent = n > kExactUpTo ? 'Looking for small forms…' : 'Looking for the minimal forms…';
   let worker = new Worker(new URL('minimize-worker.js', import.meta.url), { type: 'module' });
   const endWorker = () => {
@@ -238,13 +259,14 @@ function showMinimal(forms, table, mapBox, started) {
       const form = kind === 'sum' ? sumText(cubes, table.letters) : productText(cubes, table.letters);
       const note = proved ? 'proved minimal: fewest terms, then fewest letters'
         : 'small, not proved minimal';
-      // The entry is rebuilt in place, keeping its order in the list.
-      const dt = dd.previousElementSibling;
-      const fresh = forms.runnable(name, form, note, table);
+      const fresh = replaceEntry(forms, dd, name, form, note, table);
       fresh.dataset.ms = String(Math.round(ms));
       fresh.dataset.proved = String(proved);
-      dt.replaceWith(fresh.previousElementSibling);
-      dd.replaceWith(fresh);
+      // Gates of one kind, from the minimal form by the textbook's rule.
+      const how = cubes.length === 0 || cubes[0].mask === 0 ? kConstant : kind === 'sum' ? kNandHow : kNorHow;
+      if (kind === 'sum') replaceEntry(forms, nandDd, kNand, nandOnly(form), how, table);
+      else replaceEntry(forms, norDd, kNor, norOnly(form), how, table);
+      forms.services.found?.(table.output, kind, form);
       if (kind === 'sum') showMap(mapBox, table, cubes);
       if (++answers === 2) {
         forms.section.dataset.minimalMs = String(Math.round(performance.now() - started));
@@ -256,8 +278,9 @@ function showMinimal(forms, table, mapBox, started) {
   });
   finished.catch((error) => {
     if (forms.closed) return;
-    for (const dd of [sumDd, productDd])
+    for (const dd of [sumDd, productDd, nandDd, norDd])
       if (dd.isConnected) dd.textContent = `Not found: ${error.message}`;
+    forms.services.lost?.(table.output, error);
     endWorker();
   });
   forms.track(finished.catch(() => {}));

@@ -4,6 +4,7 @@
 // its exact bytes and status; the page itself goes through the same call,
 // and every value it shows comes from one of the program's runs.
 import { onAddressChange, putInAddress, stateInAddress } from './address.js';
+import circuitView from './circuit-view.js';
 import compareView from './compare-view.js';
 import { exportTable, save } from './exports.js';
 import { equationText, fillFields, putInVersus, setEquation, watchFields } from './fields.js';
@@ -27,7 +28,7 @@ window.quorvane = { run, stop };
 
 const $ = (id) => document.getElementById(id);
 const kViewKey = 'quorvane-view';
-const views = [terminalView, tableView, stepsView, compareView];
+const views = [terminalView, tableView, stepsView, compareView, circuitView];
 const viewNamed = (name) => views.find((v) => v.name === name);
 
 // The run shown: { equation, versus, ...outcomeOf(bytes), result }, or
@@ -140,6 +141,8 @@ function showFormsFor(view, signal) {
       tableOf: (equation) => tableOf(equation, signal),
       compare: (a, b) => compareTables(a, b, signal),
       putInCompare: putInVersus,
+      found: (output, kind, form) => output === 0 && view.minimal[kind].resolve(form),
+      lost: (output, error) => output === 0 && ['sum', 'product'].forEach((kind) => view.minimal[kind].reject(error)),
       press: pressFor(view),
       refocus: focus,
       signal,
@@ -181,6 +184,9 @@ function show(result, request) {
     shown.outputs = track(outputsOf(shown, signal));
     shown.outputs.catch(() => {});
   }
+  // The first output's minimal forms, for the views that draw them, as the
+  // forms find them.
+  shown.minimal = { sum: awaited(signal), product: awaited(signal) };
   const ctx = { signal, track, announce };
   for (const view of views) view.settle?.(shown, ctx);
   showSummary(shown, ctx);
@@ -188,6 +194,19 @@ function show(result, request) {
   draw();
   // The pressed cell gets the focus back once, not at every later draw.
   refocus = null;
+}
+
+// A promise resolved from outside, which a stop rejects.
+function awaited(signal) {
+  let resolve;
+  let reject;
+  const promise = new Promise((yes, no) => {
+    resolve = yes;
+    reject = no;
+  });
+  promise.catch(() => {});
+  signal.addEventListener('abort', () => reject(new Error('stopped')), { once: true });
+  return { promise, resolve, reject };
 }
 
 function endWork() {
