@@ -134,7 +134,8 @@ export default {
     .map(([value, text]) => `<option value="${value}">${text}</option>`).join('')}</select></label>
         <label class="inline"><input id="circuit-iec" type="checkbox"> IEC rectangular shapes</label>
         <label class="inline">Values of row <input id="circuit-row" type="number" min="0" value="0"
-          inputmode="numeric"></label>
+          inputmode="numeric" aria-describedby="circuit-row-hint"></label>
+        <span id="circuit-row-hint" class="hint" aria-live="polite"></span>
       </div>
       <div id="circuit-box" class="circuit-box" tabindex="0" role="region" aria-label="The circuit" hidden></div>
       <div id="circuit-more" hidden>
@@ -196,8 +197,12 @@ export default {
       }
       $('circuit-row').disabled = false;
       const withValues = async () => {
-        const k = Number($('circuit-row').value);
-        if (closed || signal.aborted || !Number.isInteger(k) || k < 0 || k >= run.shape.rows) return;
+        const typed = $('circuit-row').value.trim();
+        const k = Number(typed);
+        const valid = typed !== '' && Number.isInteger(k) && k >= 0 && k < run.shape.rows;
+        $('circuit-row').setAttribute('aria-invalid', String(!valid));
+        $('circuit-row-hint').textContent = valid ? '' : `Rows go from 0 to ${run.shape.rows - 1}.`;
+        if (closed || signal.aborted || !valid) return;
         const values = await track(valuesOf(run, drawn.netlist, k, signal));
         if (!closed && Number($('circuit-row').value) === k) draw(drawn, values);
       };

@@ -147,7 +147,7 @@ function cellValue(k, shown, { press, output }) {
 // row)` makes each value a button for output `output`, and `focusRow` the
 // one to give the focus once drawn.
 export function drawMaps(box, letters, result, cubes, termOf, { care = null, press = null, output = 0,
-  focusRow = null } = {}) {
+  focusRow = null, name = null } = {}) {
   const n = letters.length;
   const maps = mapsOf(n);
   const first = maps[0];
@@ -164,7 +164,7 @@ export function drawMaps(box, letters, result, cubes, termOf, { care = null, pre
     table.style.gridColumn = String((map.outer & 1) + 1);
     const outerText = [...outerLetters].map((l, j) =>
       `${l} = ${(map.outer >> (outerLetters.length - 1 - j)) & 1}`).join(', ');
-    table.append(element('caption', '', `Karnaugh map${outerText ? ` for ${outerText}` : ''}: ` +
+    table.append(element('caption', '', `Karnaugh map${name ? ` of ${name}` : ''}${outerText ? ` for ${outerText}` : ''}: ` +
       `rows ${rowLetters}, columns ${colLetters}`));
     const head = element('tr');
     const corner = element('th', 'corner', `${rowLetters} \\ ${colLetters}`);
@@ -226,7 +226,7 @@ export function drawMaps(box, letters, result, cubes, termOf, { care = null, pre
       const rows = [];
       for (let k = 0; k < 1 << n; k++) if (inCube(cube, k)) rows.push(k);
       li.append(`Group ${g + 1}, ${style} line${maps.some((m) => wraps(m, cube)) ? ', wrapping around an edge' : ''}: `,
-        element('code', '', termOf(cube)), `, rows ${rows.join(', ')}`);
+        element('code', '', termOf(cube)), `, ${rows.length === 1 ? 'row' : 'rows'} ${rows.join(', ')}`);
       list.append(li);
     });
     const caption = element('p', 'groups-title', 'The minimal sum\'s groups, numbered on the map:');

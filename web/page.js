@@ -243,6 +243,7 @@ async function submit(event, { fromAddress = false, pressed = null, fromFile = f
     if (request.read?.error) {
       forget('');
       status('');
+      showResultPart(false);
       problem(request.read.error);
       return;
     }
@@ -346,6 +347,7 @@ async function start() {
       busy(false);
       forget('');
       status('');
+      showResultPart(false);
       problem(sentence);
     },
   });

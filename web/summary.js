@@ -22,8 +22,8 @@ export function showBanner(text) {
 }
 
 // The result's part of the page, once there is a run to show.
-export function showResultPart() {
-  $('result').hidden = false;
+export function showResultPart(shown = true) {
+  $('result').hidden = !shown;
 }
 
 // The exports offer the table in view, named for what it is.
@@ -63,9 +63,11 @@ export function clearSummary(text) {
 // the program is given for it.
 async function says(run, signal) {
   if (run.read) {
-    $('says').textContent = `${run.read.said} The program is given the canonical sum of products ` +
-      `of ${run.read.fn.outputs.length > 1 ? 'each output' : 'it'}, with any don't-care rows as 0, ` +
-      'and the page marks those rows X.';
+    const { fn, said } = run.read;
+    const dontCares = fn.outputs.some((o) => o.values.includes(2));
+    $('says').textContent = `${said} The program is given the canonical sum of products of ` +
+      `${fn.outputs.length > 1 ? 'each output' : 'it'}` +
+      (dontCares ? ', don\'t-care rows as 0, which the page shows as X.' : '.');
     $('says').hidden = false;
     return;
   }

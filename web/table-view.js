@@ -46,6 +46,16 @@ export function offerTable(run, offer) {
   else run.outputs.then((outputs) => offer(functionTable(run, outputs)), () => {});
 }
 
+// What the echo is the program's reading of: a function's output is given
+// to it as its canonical sum of products.
+function echoWhat(run) {
+  const outputs = run.read?.fn.outputs;
+  if (!outputs) return 'The program read the equation as';
+  const which = outputs.length > 1 ? `${outputs[0].name}, the first output (each other output is given its own),`
+    : outputs[0].name;
+  return `The program was given the canonical sum of products of ${which} and read it as`;
+}
+
 // The echo as a line of text shows it: a long one is cut, and says so.
 const kLongestEcho = 300;
 function echoShown(bytes) {
@@ -60,7 +70,7 @@ export default {
   mount(part) {
     part.innerHTML = `
       <p id="table-note" hidden></p>
-      <p id="echo-line" hidden>The program read the equation as <code id="echo"></code></p>
+      <p id="echo-line" hidden><span id="echo-what"></span> <code id="echo"></code></p>
       <p id="warning" class="warning" hidden><strong>The program warns:</strong> “WARNING: answer
       may contain errors”. The equation has operands left over that no operator joins, and each
       row shows the value of the last complete one.</p>
@@ -81,6 +91,7 @@ export default {
     this.clear('');
     const { stdout, shape } = run;
     $('echo').textContent = shape.echo ? echoShown(stdout.subarray(...shape.echo)) : '';
+    $('echo-what').textContent = echoWhat(run);
     $('echo-line').hidden = !shape.echo;
     $('warning').hidden = !shape.warning;
     $('no-table').hidden = hasTable(shape);

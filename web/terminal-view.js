@@ -11,7 +11,8 @@ export default {
   name: 'terminal',
   label: 'Terminal',
   mount(part) {
-    part.innerHTML = '<p id="terminal-note" hidden></p><div id="terminal" class="lines"></div>';
+    part.innerHTML = '<p id="terminal-note" hidden></p><div id="terminal" class="lines" tabindex="0" ' +
+      'role="region" aria-label="The program\'s output"></div>';
   },
 
   clear(sentence) {

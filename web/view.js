@@ -173,10 +173,14 @@ export function showColumns(table, {
   const classOf = rowClass ?? ((texts) => (resultColumn && outputs === 1 && texts.at(-1) === '1' ? 'true' : ''));
   const head = document.createElement('thead');
   const tr = document.createElement('tr');
+  // One result stays in sight at the right; several outputs stand apart
+  // from the letters by a rule instead, as they would cover each other.
+  const classOfColumn = (j) => (!resultColumn ? '' : outputs === 1 ? (j === heads.length - 1 ? 'result' : '')
+    : j === firstResult ? 'first-output' : '');
   heads.forEach((name, j) => {
     const th = document.createElement('th');
     th.scope = 'col';
-    if (resultColumn && j === heads.length - 1) th.className = 'result';
+    th.className = classOfColumn(j);
     th.append(name);
     tr.append(th);
   });
@@ -209,7 +213,7 @@ export function showColumns(table, {
       texts.forEach((text, j) => {
         const td = document.createElement('td');
         const last = resultColumn && j === texts.length - 1;
-        if (last) td.className = 'result';
+        td.className = classOfColumn(j);
         const shown = last && outputs === 1 && text === '1' ? '1 (true)' : text;
         if (press && j >= firstResult) td.append(stepButton(shown, k, j - firstResult, heads[j]));
         else td.textContent = shown;

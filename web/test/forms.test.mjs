@@ -322,7 +322,7 @@ function clearOfLoops(page, root, tags) {
       }
     };
     const groupRows = [...document.querySelectorAll('#forms ol.groups li')].map((li) =>
-      li.textContent.match(/rows ([\d, ]+)$/)[1].split(', ').map(Number));
+      li.textContent.match(/rows? ([\d, ]+)$/)[1].split(', ').map(Number));
     const loops = [...box.querySelectorAll('table.kmap .loop')];
     for (const loop of loops) loop.style.pointerEvents = 'auto';
     try {
