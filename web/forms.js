@@ -6,9 +6,10 @@
 import { nandOnly, norOnly } from './circuit.js';
 import { countTrue } from './joint.js';
 import { drawMaps, kMapsFrom, kMapsUpTo } from './kmap.js';
+import { inWorker } from './task.js';
 import { grouped } from './view.js';
 import {
-  canonicalProduct, canonicalSum, kExactUpTo, kSmallUpTo, latexOf, productText, sumText,
+  canonicalProduct, canonicalSum, kSmallUpTo, latexOf, productText, sumText,
 } from './minimize.js';
 
 const kListsUpTo = 10;
@@ -58,6 +59,8 @@ class FormList {
     this.closed = false;
     this.outstanding = 0;
     this.serial = 0;
+    // The forms' times count from Run, or from now where no run says when.
+    this.started = services.since ?? performance.now();
     // Checks run one at a time, in the order the forms were shown.
     this.queue = Promise.resolve();
   }
@@ -220,11 +223,41 @@ function replaceEntry(forms, dd, name, form, note, table) {
   return fresh;
 }
 
-// The minimal sum and product, found by a worker so that the page stays
-// responsive; the map is drawn from the sum once it comes. `started` is
-// when the section was shown, which the time to them is counted from.
-// Returns a function that ends the worker and says whether it was at work.
-function showMinimal(forms, table, mapBox, started) {
+// The time each minimal form may take to be proved minimal; past it the
+// best form found stands, with a bound on how far from minimal it may be.
+const kBudget = 5000;
+
+// What the form's note says of how minimal it is.
+function minimalNote(kind, cubes, proved, bound) {
+  if (proved) return 'proved minimal: fewest terms, then fewest letters';
+  if (bound === null) return 'small, not proved minimal';
+  const terms = kind === 'sum' ? 'terms' : 'clauses';
+  if (bound >= cubes.length)
+    return `not proved minimal: the fewest ${terms} (${grouped(cubes.length)}), perhaps not the fewest letters`;
+  return `not proved minimal: at least ${plural(bound, terms.slice(0, -1))}`;
+}
+
+// One minimal form, its entry, the gates built from it and, for the sum,
+// the map.
+function showAnswer(forms, table, mapBox, entries, { kind, cubes, proved, bound }) {
+  const name = kind === 'sum' ? 'Minimal sum of products' : 'Minimal product of sums';
+  const form = kind === 'sum' ? sumText(cubes, table.letters) : productText(cubes, table.letters);
+  const fresh = replaceEntry(forms, entries[kind], name, form, minimalNote(kind, cubes, proved, bound), table);
+  fresh.dataset.ms = String(Math.round(performance.now() - forms.started));
+  fresh.dataset.proved = String(proved);
+  // Gates of one kind, from the minimal form by the textbook's rule.
+  const how = cubes.length === 0 || cubes[0].mask === 0 ? kConstant : kind === 'sum' ? kNandHow : kNorHow;
+  if (kind === 'sum') replaceEntry(forms, entries.nand, kNand, nandOnly(form), how, table);
+  else replaceEntry(forms, entries.nor, kNor, norOnly(form), how, table);
+  forms.services.found?.(table.output, kind, form);
+  if (kind === 'sum') showMap(mapBox, table, cubes);
+}
+
+// The minimal sum and product, each found by a worker of its own, so that
+// the page stays responsive and the two share the machine's cores; the map
+// is drawn from the sum once it comes. Returns a function that ends the
+// workers and says whether either was at work.
+function showMinimal(forms, table, mapBox) {
   const n = table.letters.length;
   if (n > kSmallUpTo) {
     const why = `None is given past ${kSmallUpTo} variables: with ${n}, even a small form ` +
@@ -233,62 +266,44 @@ function showMinimal(forms, table, mapBox, started) {
       forms.entry(name, element('span', 'why', why));
     return () => false;
   }
-  const sumDd = forms.entry('Minimal sum of products', element('span', 'pending', 'working…'));
-  const productDd = forms.entry('Minimal product of sums', element('span', 'pending', 'working…'));
-  const nandDd = forms.entry(kNand, element('span', 'pending', 'working…'));
-  const norDd = forms.entry(kNor, element('span', 'pending', 'working…'));
-  forms.status.textContent = n > kExactUpTo ? 'Looking for small forms…' : 'Looking for the minimal forms…';
-  let worker = new Worker(new URL('minimize-worker.js', import.meta.url), { type: 'module' });
-  const endWorker = () => {
-    const working = worker !== null;
-    worker?.terminate();
-    worker = null;
-    return working;
+  const pending = () => element('span', 'pending', 'working…');
+  const entries = {
+    sum: forms.entry('Minimal sum of products', pending()),
+    product: forms.entry('Minimal product of sums', pending()),
+    nand: forms.entry(kNand, pending()),
+    nor: forms.entry(kNor, pending()),
   };
-  let answers = 0;
-  const finished = new Promise((resolve, reject) => {
-    worker.onerror = (event) => {
-      event.preventDefault();
-      reject(new Error(event.message || 'the minimizer did not start'));
-    };
-    worker.onmessage = ({ data }) => {
-      if (forms.closed) return;
-      const { kind, cubes, proved, ms } = data;
-      const dd = kind === 'sum' ? sumDd : productDd;
-      const name = kind === 'sum' ? 'Minimal sum of products' : 'Minimal product of sums';
-      const form = kind === 'sum' ? sumText(cubes, table.letters) : productText(cubes, table.letters);
-      const note = proved ? 'proved minimal: fewest terms, then fewest letters'
-        : 'small, not proved minimal';
-      const fresh = replaceEntry(forms, dd, name, form, note, table);
-      fresh.dataset.ms = String(Math.round(ms));
-      fresh.dataset.proved = String(proved);
-      // Gates of one kind, from the minimal form by the textbook's rule.
-      const how = cubes.length === 0 || cubes[0].mask === 0 ? kConstant : kind === 'sum' ? kNandHow : kNorHow;
-      if (kind === 'sum') replaceEntry(forms, nandDd, kNand, nandOnly(form), how, table);
-      else replaceEntry(forms, norDd, kNor, norOnly(form), how, table);
-      forms.services.found?.(table.output, kind, form);
-      if (kind === 'sum') showMap(mapBox, table, cubes);
-      if (++answers === 2) {
-        forms.section.dataset.minimalMs = String(Math.round(performance.now() - started));
-        forms.status.textContent = '';
-        endWorker();
-        resolve();
-      }
-    };
-  });
-  finished.catch((error) => {
-    if (forms.closed) return;
-    for (const dd of [sumDd, productDd, nandDd, norDd])
-      if (dd.isConnected) dd.textContent = `Not found: ${error.message}`;
-    forms.services.lost?.(table.output, error);
-    endWorker();
-  });
-  forms.track(finished.catch(() => {}));
+  forms.status.textContent = 'Looking for the minimal forms…';
   const on = table.result.slice(0, 2 ** n);
   const dc = table.care ? table.care.map((c) => 1 - c) : undefined;
   if (dc) for (let k = 0; k < on.length; k++) on[k] &= table.care[k];
-  worker.postMessage({ on, dc, n });
-  return endWorker;
+  const stop = new AbortController();
+  let working = 2;
+  const url = new URL('minimize-worker.js', import.meta.url);
+  const finished = Promise.all(['sum', 'product'].map((kind) =>
+    inWorker(url, { kind, on, dc, n, budget: kBudget }, stop.signal, 'the minimizer failed').then((answer) => {
+      working--;
+      if (!forms.closed) showAnswer(forms, table, mapBox, entries, answer);
+    })));
+  const endWorkers = () => {
+    const was = working > 0;
+    working = 0;
+    stop.abort();
+    return was;
+  };
+  finished.then(() => {
+    if (forms.closed) return;
+    forms.section.dataset.minimalMs = String(Math.round(performance.now() - forms.started));
+    forms.status.textContent = '';
+  }, (error) => {
+    if (forms.closed || stop.signal.aborted) return;
+    endWorkers();
+    for (const dd of Object.values(entries))
+      if (dd.isConnected) dd.textContent = `Not found: ${error.message}`;
+    forms.services.lost?.(table.output, error);
+  });
+  forms.track(finished.catch(() => {}));
+  return endWorkers;
 }
 
 // The Karnaugh map, for the letters it is drawn for, with the groups of
@@ -301,7 +316,7 @@ function showMap(mapBox, table, cubes) {
 
 // The forms of one output, in a list of their own under its name, which an
 // equation's single output goes without. Returns what ends its minimizer.
-function showOutput(forms, output, services, started) {
+function showOutput(forms, output, services) {
   const { section } = forms;
   const n = output.letters.length;
   const care = output.care ?? null;
@@ -325,7 +340,7 @@ function showOutput(forms, output, services, started) {
   section.append(forms.list, mapBox);
   showLists(forms, table);
   showCanonical(forms, table);
-  return showMinimal(forms, table, mapBox, started);
+  return showMinimal(forms, table, mapBox);
 }
 
 // `outputs` is null for a run that stopped; otherwise each output's
@@ -343,7 +358,6 @@ export function showForms(section, outputs, services) {
   section.append(title);
   const forms = new FormList(section, { ...services, outputs });
   const { status } = forms;
-  const started = performance.now();
 
   let enders = [];
   const onAbort = () => {
@@ -356,7 +370,7 @@ export function showForms(section, outputs, services) {
   };
   signal.addEventListener('abort', onAbort, { once: true });
 
-  enders = outputs.map((output) => showOutput(forms, output, forms.services, started));
+  enders = outputs.map((output) => showOutput(forms, output, forms.services));
   section.append(status);
   if (signal.aborted) onAbort();
   if (forms.outstanding === 0) section.dataset.settled = 'true';

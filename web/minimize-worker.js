@@ -1,13 +1,39 @@
-// The minimal forms, worked out away from the page: a sum of 8 letters can
-// take a second, and 16 letters' heuristic longer. The page ends this
-// worker to stop it, so it answers each form as soon as it has it. `dc`,
+// One minimal form, worked out away from the page, which ends this worker
+// to stop it. Up to kProvedUpTo letters the search in minimize.js proves
+// its form in milliseconds; past that the exact solver, and HiGHS with it,
+// are loaded the first time a form needs them, and given `budget` ms. `dc`,
 // if sent, marks the don't-care rows, which either form may cover or not.
-import { minimalProduct, minimalSum } from './minimize.js';
+import { kProvedUpTo, minimalProduct, minimalSum } from './minimize.js';
 
-onmessage = ({ data: { on, dc, n } }) => {
-  for (const [kind, minimal] of [['sum', minimalSum], ['product', minimalProduct]]) {
-    const started = performance.now();
-    const { cubes, proved } = minimal(on, n, { dc });
-    postMessage({ kind, cubes, proved, ms: performance.now() - started });
+const loadHighs = () => import('./highs.mjs')
+  .then(({ default: load }) => load({ locateFile: (file) => new URL(file, import.meta.url).href }));
+
+// The product's clauses are the terms of the false rows' minimal sum.
+function falseRows(on, dc) {
+  const off = new Uint8Array(on.length);
+  for (let r = 0; r < on.length; r++) off[r] = on[r] || dc?.[r] ? 0 : 1;
+  return off;
+}
+
+async function solved(kind, on, dc, n, deadline) {
+  if (n <= kProvedUpTo) {
+    const { cubes, proved } = (kind === 'sum' ? minimalSum : minimalProduct)(on, n, { dc });
+    return { cubes, proved, bound: cubes.length };
   }
+  const rows = kind === 'sum' ? on : falseRows(on, dc);
+  try {
+    const { solvedSum } = await import('./solver.js');
+    return await solvedSum(rows, n, { dc, deadline, loadHighs });
+  } catch {
+    // A site built without the solver, or offline before it was ever
+    // loaded: the search of old gives a small form, not proved minimal.
+    const { cubes } = minimalSum(rows, n, { dc });
+    return { cubes, proved: false, bound: null };
+  }
+}
+
+onmessage = async ({ data: { kind, on, dc, n, budget } }) => {
+  const started = performance.now();
+  const { cubes, proved, bound } = await solved(kind, on, dc, n, started + budget);
+  postMessage({ kind, cubes, proved, bound, ms: performance.now() - started });
 };

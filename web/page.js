@@ -145,6 +145,7 @@ function showFormsFor(view, signal) {
       lost: (output, error) => output === 0 && ['sum', 'product'].forEach((kind) => view.minimal[kind].reject(error)),
       press: pressFor(view),
       refocus: focus,
+      since: view.since,
       signal,
       track,
     });
@@ -225,7 +226,8 @@ async function submit(event, { fromAddress = false, pressed = null, fromFile = f
   refocus = pressed;
   if (!fromFile) forgetOpened();
   const mine = generation;
-  const request = { equation: equationText(), versus: $('versus').value };
+  // `since` is when Run was pressed, which the forms' times count from.
+  const request = { equation: equationText(), versus: $('versus').value, since: performance.now() };
   // The last result is let go now, while the program runs, not while the
   // next one is being shown: a table of gigabytes takes a while to free.
   forget('The program is running…');

@@ -208,8 +208,10 @@ test('the time to the minimal forms at 6, 8, 12 and 16 letters', async () => {
       const sum = forms.entries['Minimal sum of products'];
       assert.equal(sum.state, 'checked', `${equation.slice(0, 200)}: ${sum.said}`);
       assert.equal(forms.entries['Minimal product of sums'].state, 'checked');
-      assert.equal(sum.proved, String(n <= 8));
-      assert.match(sum.text, n <= 8 ? /proved minimal/ : /not proved minimal/);
+      // Past 8 letters a dense function may outlast the budget, and say so.
+      if (n <= 8) assert.equal(sum.proved, 'true');
+      assert.match(sum.text, sum.proved === 'true' ? /proved minimal: fewest terms/
+        : /not proved minimal: (at least [\d,]+ terms|the fewest terms)/);
       if (n > 6) assert.match(forms.entries['Canonical sum of products'].text, /Not shown past 6 variables/);
       if (n > 10) assert.match(forms.entries.Minterms.text, /rows? of [\d,]+ rows gives? 1/);
     }
