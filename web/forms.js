@@ -44,6 +44,26 @@ function comparedText(table, compared) {
   return { all, left };
 }
 
+// Runs tasks, at most `most` at a time, in the order they come.
+class Limit {
+  constructor(most) {
+    this.free = most;
+    this.waiting = [];
+  }
+
+  async run(task) {
+    if (this.free > 0) this.free--;
+    else await new Promise((resolve) => this.waiting.push(resolve));
+    try {
+      return await task();
+    } finally {
+      const next = this.waiting.shift();
+      if (next) next();
+      else this.free++;
+    }
+  }
+}
+
 // The list of forms: it writes each entry, checks the runnable ones one at
 // a time against the equation's table, and keeps count of the work still
 // filling the entries in, so that the page's Stop stays on while any is
@@ -63,6 +83,9 @@ class FormList {
     this.started = services.since ?? performance.now();
     // Checks run one at a time, in the order the forms were shown.
     this.queue = Promise.resolve();
+    // Minimizers run a few at a time, each holding a solver of its own:
+    // a function of many outputs would otherwise start two per output.
+    this.solvers = new Limit(Math.min(4, navigator.hardwareConcurrency || 2));
   }
 
   track(promise) {
@@ -281,7 +304,8 @@ function showMinimal(forms, table, mapBox) {
   let working = 2;
   const url = new URL('minimize-worker.js', import.meta.url);
   const finished = Promise.all(['sum', 'product'].map((kind) =>
-    inWorker(url, { kind, on, dc, n, budget: kBudget }, stop.signal, 'the minimizer failed').then((answer) => {
+    forms.solvers.run(() => inWorker(url, { kind, on, dc, n, budget: kBudget }, stop.signal,
+      'the minimizer failed')).then((answer) => {
       working--;
       if (!forms.closed) showAnswer(forms, table, mapBox, entries, answer);
     })));

@@ -3,17 +3,10 @@
 // its form in milliseconds; past that the exact solver, and HiGHS with it,
 // are loaded the first time a form needs them, and given `budget` ms. `dc`,
 // if sent, marks the don't-care rows, which either form may cover or not.
-import { kProvedUpTo, minimalProduct, minimalSum } from './minimize.js';
+import { falseRows, kProvedUpTo, minimalProduct, minimalSum } from './minimize.js';
 
 const loadHighs = () => import('./highs.mjs')
   .then(({ default: load }) => load({ locateFile: (file) => new URL(file, import.meta.url).href }));
-
-// The product's clauses are the terms of the false rows' minimal sum.
-function falseRows(on, dc) {
-  const off = new Uint8Array(on.length);
-  for (let r = 0; r < on.length; r++) off[r] = on[r] || dc?.[r] ? 0 : 1;
-  return off;
-}
 
 async function solved(kind, on, dc, n, deadline) {
   if (n <= kProvedUpTo) {

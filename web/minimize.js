@@ -26,7 +26,7 @@ export const kSmallUpTo = 16;
 // terms first and letters second.
 const kTerm = 4096;
 
-const popcount = (x) => {
+export const popcount = (x) => {
   x -= (x >>> 1) & 0x55555555;
   x = (x & 0x33333333) + ((x >>> 2) & 0x33333333);
   return (((x + (x >>> 4)) & 0x0f0f0f0f) * 0x01010101) >>> 24;
@@ -623,7 +623,7 @@ function byLetters(a, b) {
 }
 
 // The rows a term may cover: true or don't-care.
-function allowedRows(on, dc) {
+export function allowedRows(on, dc) {
   const allowed = new Uint8Array(on.length);
   for (let r = 0; r < on.length; r++) allowed[r] = on[r] || dc[r] ? 1 : 0;
   return allowed;
@@ -658,10 +658,15 @@ export function minimalSum(on, n, { dc, budget = 5e4 } = {}) {
 // same don't-cares, each of whose terms becomes a clause with every letter
 // negated.
 export function minimalProduct(on, n, options = {}) {
-  const { dc } = options;
-  const off = new Uint8Array(1 << n);
+  return minimalSum(falseRows(on, options.dc), n, options);
+}
+
+// The rows neither true nor don't-care, whose minimal sum's terms are the
+// minimal product's clauses.
+export function falseRows(on, dc) {
+  const off = new Uint8Array(on.length);
   for (let r = 0; r < off.length; r++) off[r] = on[r] || dc?.[r] ? 0 : 1;
-  return minimalSum(off, n, options);
+  return off;
 }
 
 const literal = (letters, n, cube, j, positive) => {

@@ -4,12 +4,7 @@
 //
 // A cube is { mask, value } as in minimize.js: mask's bits are the letters
 // it names. Rows are numbered as the program's, letter j is bit n - 1 - j.
-
-export const popcount = (x) => {
-  x -= (x >>> 1) & 0x55555555;
-  x = (x & 0x33333333) + ((x >>> 2) & 0x33333333);
-  return (((x + (x >>> 4)) & 0x0f0f0f0f) * 0x01010101) >>> 24;
-};
+import { popcount } from './minimize.js';
 
 // Per bit b below 5, the bits of a word whose bit b is clear.
 const kLow = [0x55555555, 0x33333333, 0x0f0f0f0f, 0x00ff00ff, 0x0000ffff];

@@ -8,13 +8,16 @@
 //
 // Past the deadline the best cover found so far stands, with a lower bound
 // on its terms; nothing is called proved that the solver did not prove.
-import { coverTable, popcount, primesOf, reduceCover } from './solver-cover.js';
+import { allowedRows } from './minimize.js';
+import { coverTable, primesOf, reduceCover } from './solver-cover.js';
 
-// A gap below 1 is enough: both objectives are whole numbers. The other
-// three roughly halve HiGHS's time on the small, hard cores of dense
-// functions, where its cuts and heuristics rarely pay.
+// A gap below 1 is enough: both objectives are whole numbers. The rest
+// roughly halve HiGHS's time on the small, hard cores of dense functions,
+// where its cuts and heuristics rarely pay, and its presolve finds little
+// the reductions have not already done.
 const kOptions = {
   output_flag: false,
+  presolve: 'off',
   mip_rel_gap: 0,
   mip_abs_gap: 0.999,
   mip_pscost_minreliable: 0,
@@ -22,13 +25,8 @@ const kOptions = {
   mip_heuristic_effort: 0,
 };
 
-// The rows a term may cover: true or don't-care.
-function allowedRows(on, dc) {
-  if (!dc) return on;
-  const allowed = new Uint8Array(on.length);
-  for (let r = 0; r < on.length; r++) allowed[r] = on[r] || dc[r] ? 1 : 0;
-  return allowed;
-}
+// The most letters a term names.
+const kLetters = 16;
 
 // The minimal sum of `on` (0/1 per row) over n letters, `dc` 1 at each
 // don't-care row: { cubes, proved, bound }, bound the fewest terms any sum
@@ -44,7 +42,7 @@ export async function solvedSum(on, n, { dc, deadline = Infinity, loadHighs }) {
   }
   if (ones === 0) return { cubes: [], proved: true, bound: 0 };
   if (zeros === 0) return { cubes: [{ mask: 0, value: 0 }], proved: true, bound: 1 };
-  const table = coverTable(primesOf(on, n, allowedRows(on, dc)), on, n);
+  const table = coverTable(primesOf(on, n, dc ? allowedRows(on, dc) : on), on, n);
   const { essential, cores } = reduceCover(table);
   const chosen = [...essential];
   let proved = true;
@@ -98,7 +96,7 @@ function modelOf(highs, table, core, costs, most) {
 // best solution's columns or null for none.
 function run(highs, model, deadline, start) {
   const seconds = Math.max(0.01, (deadline - performance.now()) / 1000);
-  model.options.set({ ...kOptions, time_limit: Number.isFinite(seconds) ? seconds : Infinity });
+  model.options.set(Number.isFinite(seconds) ? { ...kOptions, time_limit: seconds } : kOptions);
   if (start) model.setSolution({ colValue: start });
   model.run();
   const optimal = model.getModelStatus() === highs.constants.modelStatus.optimal;
@@ -114,9 +112,9 @@ function run(highs, model, deadline, start) {
 // the objective stays small enough that a gap below 1 is exact, one stage
 // does for both: a weighted solve is several times faster on hard cores.
 function solveCore(highs, table, core, deadline) {
-  const greedy = greedyOf(table, core);
+  const greedy = trimmed(table, core, greedyOf(table, core));
   const most = greedy.reduce((s, x) => s + x, 0);
-  const weight = most * 16 + 1;
+  const weight = most * kLetters + 1;
   const letters = core.primes.map((p) => table.cost[p]);
   const one = weight * (most + 1) < 1e6;
   const costs = one ? letters.map((l) => weight + l) : core.primes.map(() => 1);
@@ -125,7 +123,8 @@ function solveCore(highs, table, core, deadline) {
   const found = better(first.picked && trimmed(table, core, first.picked), greedy, letters);
   const terms = found.reduce((s, x) => s + x, 0);
   if (!first.optimal) {
-    const bound = Math.max(1, Math.ceil((one ? first.bound / (weight + 16) : first.bound) - 1e-6));
+    const solver = Math.ceil((one ? first.bound / (weight + kLetters) : first.bound) - 1e-6);
+    const bound = Math.max(solver, apart(table, core));
     return { chosen: pickedPrimes(core, found), proved: false, bound: Math.min(bound, terms) };
   }
   if (one) return { chosen: pickedPrimes(core, found), proved: true, bound: terms };
@@ -133,6 +132,21 @@ function solveCore(highs, table, core, deadline) {
     (model) => run(highs, model, deadline, Float64Array.from(found)));
   const best = better(second.picked, found, letters);
   return { chosen: pickedPrimes(core, best), proved: second.optimal, bound: terms };
+}
+
+// A bound that needs no solver: rows no two of which share a prime each
+// need a term of their own. Rows of few primes first, as they block few.
+function apart(table, core) {
+  const used = new Set();
+  let count = 0;
+  const rows = [...core.rows].sort((a, b) => table.rowPrimes[a].length - table.rowPrimes[b].length);
+  for (const i of rows) {
+    const primes = table.rowPrimes[i];
+    if (primes.some((p) => used.has(p))) continue;
+    for (const p of primes) used.add(p);
+    count++;
+  }
+  return count;
 }
 
 // Of two covers (or null), the one of fewer terms, then fewer letters.
@@ -232,4 +246,3 @@ function trimmed(table, core, picked) {
   return out;
 }
 
-export { popcount };
