@@ -287,6 +287,9 @@ test('after a press far down a table, the box stays where it was and the cell ha
   await finished(page);
   const box = '#table-view .table-box';
   await page.$eval(box, (b) => { b.scrollTop = b.scrollHeight / 2; });
+  // The rows in sight are drawn anew in the frame after a scroll: a button
+  // found before that is gone by the time it is pressed.
+  await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
   await page.waitForSelector('#table button.step[data-row="40"]');
   const before = await page.$eval(box, (b) => b.scrollTop);
   await page.click('#table button.step[data-row="40"]');
