@@ -6,10 +6,10 @@
 import { nandOnly, norOnly } from './circuit.js';
 import { countTrue } from './joint.js';
 import { drawMaps, kMapsFrom, kMapsUpTo } from './kmap.js';
-import { inWorker } from './task.js';
+import { Limit, minimize } from './minimizers.js';
 import { grouped } from './view.js';
 import {
-  canonicalProduct, canonicalSum, kSmallUpTo, latexOf, productText, sumText,
+  canonicalProduct, canonicalSum, kProvedUpTo, kSmallUpTo, latexOf, productText, sumText,
 } from './minimize.js';
 
 const kListsUpTo = 10;
@@ -42,26 +42,6 @@ function comparedText(table, compared) {
   const left = table.dontCares
     ? ` (the ${plural(table.dontCares, 'don\'t-care row')} ${table.dontCares === 1 ? 'is' : 'are'} left out)` : '';
   return { all, left };
-}
-
-// Runs tasks, at most `most` at a time, in the order they come.
-class Limit {
-  constructor(most) {
-    this.free = most;
-    this.waiting = [];
-  }
-
-  async run(task) {
-    if (this.free > 0) this.free--;
-    else await new Promise((resolve) => this.waiting.push(resolve));
-    try {
-      return await task();
-    } finally {
-      const next = this.waiting.shift();
-      if (next) next();
-      else this.free++;
-    }
-  }
 }
 
 // The list of forms: it writes each entry, checks the runnable ones one at
@@ -302,13 +282,13 @@ function showMinimal(forms, table, mapBox) {
   if (dc) for (let k = 0; k < on.length; k++) on[k] &= table.care[k];
   const stop = new AbortController();
   let working = 2;
-  const url = new URL('minimize-worker.js', import.meta.url);
-  const finished = Promise.all(['sum', 'product'].map((kind) =>
-    forms.solvers.run(() => inWorker(url, { kind, on, dc, n, budget: kBudget }, stop.signal,
-      'the minimizer failed')).then((answer) => {
-      working--;
-      if (!forms.closed) showAnswer(forms, table, mapBox, entries, answer);
-    })));
+  const answers = minimize({ on, dc, n }, {
+    budget: kBudget, limit: forms.solvers, signal: stop.signal, race: n > kProvedUpTo,
+  });
+  const finished = Promise.all(['sum', 'product'].map((kind) => answers[kind].then((answer) => {
+    working--;
+    if (!forms.closed) showAnswer(forms, table, mapBox, entries, { ...answer, kind });
+  })));
   const endWorkers = () => {
     const was = working > 0;
     working = 0;

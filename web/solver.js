@@ -32,7 +32,9 @@ const kLetters = 16;
 // don't-care row: { cubes, proved, bound }, bound the fewest terms any sum
 // can have, which is the number of cubes when proved. `deadline` is a
 // performance.now() time; `loadHighs()` resolves to HiGHS's module.
-export async function solvedSum(on, n, { dc, deadline = Infinity, loadHighs }) {
+// `staged` asks for two stages even where one would do: each way is much
+// faster than the other on some functions, so the page may race them.
+export async function solvedSum(on, n, { dc, deadline = Infinity, loadHighs, staged = false }) {
   const size = 1 << n;
   let ones = 0;
   let zeros = 0;
@@ -50,7 +52,7 @@ export async function solvedSum(on, n, { dc, deadline = Infinity, loadHighs }) {
   const highs = cores.length ? await loadHighs() : null;
   // The small cores first, so that a deadline leaves the fewest unproved.
   for (const core of cores.sort((a, b) => a.rows.length - b.rows.length)) {
-    const out = solveCore(highs, table, core, deadline);
+    const out = solveCore(highs, table, core, deadline, staged);
     chosen.push(...out.chosen);
     proved &&= out.proved;
     bound += out.bound;
@@ -111,12 +113,12 @@ function run(highs, model, deadline, start) {
 // can weigh more than the letters of any cover the greedy one bounds, and
 // the objective stays small enough that a gap below 1 is exact, one stage
 // does for both: a weighted solve is several times faster on hard cores.
-function solveCore(highs, table, core, deadline) {
+function solveCore(highs, table, core, deadline, staged) {
   const greedy = trimmed(table, core, greedyOf(table, core));
   const most = greedy.reduce((s, x) => s + x, 0);
   const weight = most * kLetters + 1;
   const letters = core.primes.map((p) => table.cost[p]);
-  const one = weight * (most + 1) < 1e6;
+  const one = !staged && weight * (most + 1) < 1e6;
   const costs = one ? letters.map((l) => weight + l) : core.primes.map(() => 1);
   const first = withModel(modelOf(highs, table, core, costs),
     (model) => run(highs, model, deadline, Float64Array.from(greedy)));
