@@ -1,9 +1,10 @@
-// Runs three minimizers on the same seeded functions and prints how each
-// fares: the page's search (minimize.js), the exact solver (solver.js,
-// HiGHS) with the page's 5 s budget, and Espresso-II, the usual heuristic to
+// Runs the minimizers on the same seeded functions and prints how each
+// fares: the page's search of old (minimize.js), the exact solver
+// (solver.js, HiGHS) with the page's 5 s budget, in one weighted stage and
+// in two (the page races both), and Espresso-II, the usual heuristic to
 // beat. Every cover found is checked against the function; a wrong one is
-// the only failure (exit 1). The machine is shared, so after a warm-up the
-// three run one at a time, in an order that turns with each function.
+// the only failure (exit 1). The machine is shared, so after a warm-up
+// they run one at a time, in an order that turns with each function.
 //
 //   node bench/solver-bench.mjs [--count K] [--quick] [--cap S]
 //
@@ -16,7 +17,7 @@ import { seeded } from '../web/test/seeded.mjs';
 
 const kBudgetMs = 5000;
 const kCases = [[8, 0.2], [8, 0.5], [8, 0.8], [10, 0.5], [12, 0.2], [14, 0.2], [16, 0.2]];
-const kNames = ['search', 'solver', 'espresso'];
+const kNames = ['search', 'solver', 'staged', 'espresso'];
 
 function options(argv) {
   const given = {};
@@ -123,6 +124,9 @@ function minimizers(loadHighs, espresso) {
   return {
     search: async (on, n) => timed(() => minimalSum(on, n)),
     solver: async (on, n) => timed(() => solvedSum(on, n, { deadline: performance.now() + kBudgetMs, loadHighs })),
+    staged: async (on, n) => timed(() => solvedSum(on, n, {
+      deadline: performance.now() + kBudgetMs, loadHighs, staged: true,
+    })),
     espresso: async (on, n) => {
       const { cubes, ms, capped } = await espresso.run(on, n);
       return { cubes, proved: false, ms, capped: !!capped };
@@ -175,7 +179,7 @@ async function runOne(run, on, n, k, label) {
 
 function describe(name, r) {
   if (r.capped) return `${name} timeout`;
-  const how = name === 'solver' ? (r.proved ? ' proved' : ` not proved, bound ${r.bound}`) : '';
+  const how = name === 'solver' || name === 'staged' ? (r.proved ? ' proved' : ` not proved, bound ${r.bound}`) : '';
   return `${name} ${r.terms}t ${r.letters}l ${r.ms.toFixed(0)} ms${how}`;
 }
 
