@@ -612,7 +612,7 @@ function greedyCover(on, allowed, n) {
 
 // Terms in the order a textbook writes them: by the first letter they name,
 // its negation first, then by the next.
-function byLetters(a, b) {
+export function byLetters(a, b) {
   for (let bit = 1 << 30; bit; bit >>>= 1) {
     const named = (b.mask & bit) - (a.mask & bit);
     if (named) return named;

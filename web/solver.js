@@ -2,13 +2,15 @@
 // and their cover table cut down to cores (solver-cover.js), and each core
 // solved as an integer program by HiGHS, a MIP solver compiled to
 // WebAssembly, which the caller loads, so that a function the rules settle
-// alone never fetches it. A core is solved in two stages: the fewest terms,
-// then the fewest letters with no more terms. One weighted objective would
-// leave a gap of one letter inside the solver's tolerance, unseen.
+// alone never fetches it. The cost is the fewest terms, then the fewest
+// letters: in one weighted stage where a term can outweigh every letter a
+// cover may name and the objective stays small enough for an absolute gap
+// below 1 to be exact, else in two stages, the terms and then the letters
+// with no more terms. A relative gap would hide a letter in either.
 //
 // Past the deadline the best cover found so far stands, with a lower bound
 // on its terms; nothing is called proved that the solver did not prove.
-import { allowedRows } from './minimize.js';
+import { allowedRows, byLetters } from './minimize.js';
 import { coverTable, primesOf, reduceCover } from './solver-cover.js';
 
 // A gap below 1 is enough: both objectives are whole numbers. The rest
@@ -57,7 +59,7 @@ export async function solvedSum(on, n, { dc, deadline = Infinity, loadHighs, sta
     proved &&= out.proved;
     bound += out.bound;
   }
-  return { cubes: chosen.map((p) => table.primes[p]), proved, bound };
+  return { cubes: chosen.map((p) => table.primes[p]).sort(byLetters), proved, bound };
 }
 
 // HiGHS's model of one core: a 0-1 column per prime, a row per true row
@@ -109,10 +111,9 @@ function run(highs, model, deadline, start) {
   return { picked, optimal: optimal && picked !== null, bound: Number.isFinite(dual) ? dual : 0 };
 }
 
-// The cheapest cover of one core: { chosen, proved, bound }. Where a term
-// can weigh more than the letters of any cover the greedy one bounds, and
-// the objective stays small enough that a gap below 1 is exact, one stage
-// does for both: a weighted solve is several times faster on hard cores.
+// The cheapest cover of one core: { chosen, proved, bound }. A term weighs
+// more than the letters of any cover of no more terms than the greedy one;
+// one weighted stage is the faster way on most cores, two on the rest.
 function solveCore(highs, table, core, deadline, staged) {
   const greedy = trimmed(table, core, greedyOf(table, core));
   const most = greedy.reduce((s, x) => s + x, 0);
