@@ -286,13 +286,19 @@ test('after a press far down a table, the box stays where it was and the cell ha
   await page.click('#view-table');
   await finished(page);
   const box = '#table-view .table-box';
+  // The rows in sight are drawn anew in the frame after any scroll, the
+  // one a click makes to bring its button into view too: a button found
+  // before that is gone by the time it is pressed. So the cell is brought
+  // into view first, and found once the rows are drawn again.
+  const drawn = () => page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
+  const cell = '#table button.step[data-row="40"]';
   await page.$eval(box, (b) => { b.scrollTop = b.scrollHeight / 2; });
-  // The rows in sight are drawn anew in the frame after a scroll: a button
-  // found before that is gone by the time it is pressed.
-  await page.evaluate(() => new Promise((r) => requestAnimationFrame(() => requestAnimationFrame(r))));
-  await page.waitForSelector('#table button.step[data-row="40"]');
+  await drawn();
+  await page.$eval(cell, (b) => b.scrollIntoView({ block: 'center' }));
+  await drawn();
+  await page.waitForSelector(cell);
   const before = await page.$eval(box, (b) => b.scrollTop);
-  await page.click('#table button.step[data-row="40"]');
+  await page.click(cell);
   await finished(page);
   await settled(page);
   assert.equal(await page.$eval('#equation', (e) => e.value), 'F(A,B,C,D,E,G) = Σm(1) + d(40)');
