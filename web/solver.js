@@ -115,16 +115,17 @@ function run(highs, model, deadline, start) {
 // more than the letters of any cover of no more terms than the greedy one;
 // one weighted stage is the faster way on most cores, two on the rest.
 function solveCore(highs, table, core, deadline, staged) {
-  const greedy = trimmed(table, core, greedyOf(table, core));
-  const most = greedy.reduce((s, x) => s + x, 0);
+  const rows = rowsIn(table, core);
+  const greedy = trimmed(table, core, rows, greedyOf(table, core, rows));
+  const most = termsOf(greedy);
   const weight = most * kLetters + 1;
   const letters = core.primes.map((p) => table.cost[p]);
   const one = !staged && weight * (most + 1) < 1e6;
   const costs = one ? letters.map((l) => weight + l) : core.primes.map(() => 1);
   const first = withModel(modelOf(highs, table, core, costs),
     (model) => run(highs, model, deadline, Float64Array.from(greedy)));
-  const found = better(first.picked && trimmed(table, core, first.picked), greedy, letters);
-  const terms = found.reduce((s, x) => s + x, 0);
+  const found = better(first.picked && trimmed(table, core, rows, first.picked), greedy, letters);
+  const terms = termsOf(found);
   if (!first.optimal) {
     const solver = Math.ceil((one ? first.bound / (weight + kLetters) : first.bound) - 1e-6);
     const bound = Math.max(solver, apart(table, core));
@@ -155,8 +156,7 @@ function apart(table, core) {
 // Of two covers (or null), the one of fewer terms, then fewer letters.
 function better(a, b, letters) {
   if (!a) return b;
-  const terms = (x) => x.reduce((s, v) => s + v, 0);
-  if (terms(a) !== terms(b)) return terms(a) < terms(b) ? a : b;
+  if (termsOf(a) !== termsOf(b)) return termsOf(a) < termsOf(b) ? a : b;
   return cost(a, letters) <= cost(b, letters) ? a : b;
 }
 
@@ -168,16 +168,21 @@ function withModel(model, use) {
   }
 }
 
+const termsOf = (picked) => picked.reduce((s, x) => s + x, 0);
 const cost = (picked, letters) => picked.reduce((s, x, k) => s + x * letters[k], 0);
 const pickedPrimes = (core, picked) => core.primes.filter((_, k) => picked[k]);
+
+// Each of the core's primes' rows within the core.
+function rowsIn(table, core) {
+  const inCore = new Set(core.rows);
+  return core.primes.map((p) => table.primeRows[p].filter((i) => inCore.has(i)));
+}
 
 // A cover of the core chosen greedily: the prime that covers the most rows
 // still bare, the one of fewer letters of two alike. A prime's count only
 // falls, so a count found stale is brought up to date and put back.
-function greedyOf(table, core) {
-  const inCore = new Set(core.rows);
+function greedyOf(table, core, rowsOf) {
   const bare = new Set(core.rows);
-  const rowsOf = core.primes.map((p) => table.primeRows[p].filter((i) => inCore.has(i)));
   const key = (k, gain) => gain * 32 - table.cost[core.primes[k]];
   const heap = new MaxHeap();
   rowsOf.forEach((rows, k) => heap.push(key(k, rows.length), k));
@@ -231,16 +236,14 @@ class MaxHeap {
 
 // The cover without the terms whose rows the others cover too, the terms
 // of most letters tried first.
-function trimmed(table, core, picked) {
-  const inCore = new Set(core.rows);
+function trimmed(table, core, rowsOf, picked) {
   const count = new Map(core.rows.map((i) => [i, 0]));
-  const rowsOf = (k) => table.primeRows[core.primes[k]].filter((i) => inCore.has(i));
-  picked.forEach((x, k) => { if (x) for (const i of rowsOf(k)) count.set(i, count.get(i) + 1); });
+  picked.forEach((x, k) => { if (x) for (const i of rowsOf[k]) count.set(i, count.get(i) + 1); });
   const order = core.primes.map((_, k) => k).filter((k) => picked[k])
     .sort((a, b) => table.cost[core.primes[b]] - table.cost[core.primes[a]]);
   const out = [...picked];
   for (const k of order) {
-    const mine = rowsOf(k);
+    const mine = rowsOf[k];
     if (mine.every((i) => count.get(i) > 1)) {
       out[k] = 0;
       for (const i of mine) count.set(i, count.get(i) - 1);
